@@ -1,0 +1,24 @@
+#pragma once
+
+// Writing a fragment back to a headerless 8-bit RAW file.
+
+#include <optional>
+#include <span>
+#include <string>
+
+#include "image/memory_image.h"
+#include "image/refusal.h"
+
+namespace sonabank {
+
+// The description cut at its trailing blanks plus " (PCM 22050 Hz)" and the
+// like (nothing for code 3), in UTF-8.
+std::string SuggestedExportName(const MemoryImage& image, int row);
+
+// Writes the fragment's samples (ADPCM decoded) to `path` in one write:
+// CannotCreate when the file cannot be created, IoError on a failed write or
+// close.
+std::optional<Refusal> ExportRaw(const MemoryImage& image, int row, const std::string& path,
+                                 std::span<std::uint8_t> decodeBuffer);
+
+}  // namespace sonabank

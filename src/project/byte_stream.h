@@ -1,0 +1,91 @@
+#pragma once
+
+// The byte-stream file layer. Opening is checked by the callers and reported
+// as a refusal; any failure after a successful open throws IoError with the
+// runtime's error code.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <stdexcept>
+#include <string>
+
+namespace sonabank {
+
+// Error codes of the runtime's input/output errors.
+constexpr int IO_FILE_NOT_FOUND = 2;
+constexpr int IO_INVALID_FILENAME = 3;
+constexpr int IO_TOO_MANY_OPEN_FILES = 4;
+constexpr int IO_ACCESS_DENIED = 5;
+constexpr int IO_READ_BEYOND_EOF = 100;
+constexpr int IO_DISK_FULL = 101;
+constexpr int IO_INVALID_NUMERIC_INPUT = 106;
+
+// The error's text as the general error box shows it, full stop included:
+// "Read beyond end of file." for 100, "I/O error 42." for an unlisted code.
+std::string IoErrorText(int code);
+
+class IoError : public std::runtime_error {
+public:
+    explicit IoError(int code);
+    int code() const { return code_; }
+
+private:
+    int code_;
+};
+
+// True when the file exists and none of its write permission bits is set.
+// Root may write such a file anyway; the program treats it as read-only so
+// that every user sees the same behaviour.
+bool IsReadOnlyFile(const std::string& path);
+
+class ByteStream {
+public:
+    // An existing file for reading and writing; nothing when it is missing,
+    // read-only or cannot be opened.
+    static std::optional<ByteStream> OpenExisting(const std::string& path);
+    // A new file for writing, replacing an existing one; nothing on failure.
+    static std::optional<ByteStream> Create(const std::string& path);
+
+    ByteStream(ByteStream&& other) noexcept;
+    ByteStream& operator=(ByteStream&& other) noexcept;
+    ByteStream(const ByteStream&) = delete;
+    ByteStream& operator=(const ByteStream&) = delete;
+    ~ByteStream();  // closes quietly if Close() was not called
+
+    std::uint64_t Size();
+    void Seek(std::uint64_t offset);
+    // Reads up to buffer.size() bytes; fewer (or none) at the end of the file.
+    std::size_t ReadSome(std::span<std::uint8_t> buffer);
+    // Reads exactly buffer.size() bytes; error 100 when the file ends first.
+    void ReadExact(std::span<std::uint8_t> buffer);
+    // Writes all bytes; error 101 when fewer were written.
+    void WriteAll(std::span<const std::uint8_t> bytes);
+    // Flushes to the disk.
+    void Sync();
+    void Close();
+
+private:
+    explicit ByteStream(int fd) : fd_(fd) {}
+    int fd_ = -1;
+};
+
+// Renames `from` over `to` in one step.
+void ReplaceFile(const std::string& from, const std::string& to);
+// Removes a file, ignoring failure (used to clean up temporary files).
+void RemoveFileQuietly(const std::string& path) noexcept;
+
+// Test seam: every file operation asks the hook first, so tests can make the
+// N-th open, read, write, ... fail or come up short.
+enum class FileOp { Open, Create, Size, Read, Write, Sync, Rename, Close };
+enum class FaultAction { Proceed, Fail, Short };
+class FileFaultHook {
+public:
+    virtual ~FileFaultHook() = default;
+    virtual FaultAction Before(FileOp op) = 0;
+};
+// nullptr turns fault injection off (the default).
+void SetFileFaultHook(FileFaultHook* hook);
+
+}  // namespace sonabank
