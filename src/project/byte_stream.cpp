@@ -1,0 +1,227 @@
+#include "project/byte_stream.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <utility>
+
+namespace sonabank {
+
+namespace {
+
+FileFaultHook* faultHook = nullptr;
+
+FaultAction AskHook(FileOp op) {
+    return faultHook ? faultHook->Before(op) : FaultAction::Proceed;
+}
+
+// No errno of a failing device maps onto one of the listed codes, so EIO
+// takes the code of a general device failure.
+constexpr int IO_DEVICE_FAILURE = 31;
+
+// Maps an errno value onto the runtime's error codes. Codes without a text of
+// their own pass through and are shown as "I/O error N".
+int IoCodeFromErrno(int error) {
+    switch (error) {
+        case ENOENT:
+        case ENOTDIR:
+            return IO_FILE_NOT_FOUND;
+        case ENAMETOOLONG:
+        case EINVAL:
+            return IO_INVALID_FILENAME;
+        case EMFILE:
+        case ENFILE:
+            return IO_TOO_MANY_OPEN_FILES;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+        case EISDIR:
+        case ETXTBSY:
+            return IO_ACCESS_DENIED;
+        case ENOSPC:
+        case EDQUOT:
+        case EFBIG:
+            return IO_DISK_FULL;
+        case EIO:
+            return IO_DEVICE_FAILURE;
+        default:
+            return error;
+    }
+}
+
+[[noreturn]] void ThrowErrno(int error) {
+    throw IoError(IoCodeFromErrno(error));
+}
+
+// A failure injected by a test stands for the failure the operation most
+// often meets for real.
+void FailIfAsked(FileOp op, int error) {
+    if (AskHook(op) == FaultAction::Fail) ThrowErrno(error);
+}
+
+}  // namespace
+
+std::string IoErrorText(int code) {
+    std::string text;
+    switch (code) {
+        case IO_FILE_NOT_FOUND:
+            text = "File not found";
+            break;
+        case IO_INVALID_FILENAME:
+            text = "Invalid filename";
+            break;
+        case IO_TOO_MANY_OPEN_FILES:
+            text = "Too many open files";
+            break;
+        case IO_ACCESS_DENIED:
+            text = "File access denied";
+            break;
+        case IO_READ_BEYOND_EOF:
+            text = "Read beyond end of file";
+            break;
+        case IO_DISK_FULL:
+            text = "Disk full";
+            break;
+        case IO_INVALID_NUMERIC_INPUT:
+            text = "Invalid numeric input";
+            break;
+        default:
+            text = "I/O error " + std::to_string(code);
+            break;
+    }
+    if (!text.empty() && text.back() > '.') text.push_back('.');
+    return text;
+}
+
+IoError::IoError(int code) : std::runtime_error(IoErrorText(code)), code_(code) {}
+
+bool IsReadOnlyFile(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return false;
+    return (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+}
+
+std::optional<ByteStream> ByteStream::OpenExisting(const std::string& path) {
+    if (AskHook(FileOp::Open) == FaultAction::Fail || IsReadOnlyFile(path)) return std::nullopt;
+    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    return ByteStream(fd);
+}
+
+std::optional<ByteStream> ByteStream::Create(const std::string& path) {
+    if (AskHook(FileOp::Create) == FaultAction::Fail || IsReadOnlyFile(path)) return std::nullopt;
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) return std::nullopt;
+    return ByteStream(fd);
+}
+
+ByteStream::ByteStream(ByteStream&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+
+ByteStream& ByteStream::operator=(ByteStream&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = std::exchange(other.fd_, -1);
+    }
+    return *this;
+}
+
+ByteStream::~ByteStream() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+std::uint64_t ByteStream::Size() {
+    FailIfAsked(FileOp::Size, EIO);
+    struct stat info {};
+    if (::fstat(fd_, &info) != 0) ThrowErrno(errno);
+    return static_cast<std::uint64_t>(info.st_size);
+}
+
+void ByteStream::Seek(std::uint64_t offset) {
+    if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) ThrowErrno(errno);
+}
+
+std::size_t ByteStream::ReadSome(std::span<std::uint8_t> buffer) {
+    std::size_t wanted = buffer.size();
+    switch (AskHook(FileOp::Read)) {
+        case FaultAction::Fail:
+            ThrowErrno(EIO);
+        case FaultAction::Short:
+            wanted /= 2;
+            break;
+        case FaultAction::Proceed:
+            break;
+    }
+    std::size_t done = 0;
+    while (done < wanted) {
+        const ssize_t got = ::read(fd_, buffer.data() + done, wanted - done);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            ThrowErrno(errno);
+        }
+        if (got == 0) break;
+        done += static_cast<std::size_t>(got);
+    }
+    return done;
+}
+
+void ByteStream::ReadExact(std::span<std::uint8_t> buffer) {
+    if (ReadSome(buffer) < buffer.size()) throw IoError(IO_READ_BEYOND_EOF);
+}
+
+void ByteStream::WriteAll(std::span<const std::uint8_t> bytes) {
+    std::size_t wanted = bytes.size();
+    switch (AskHook(FileOp::Write)) {
+        case FaultAction::Fail:
+            ThrowErrno(ENOSPC);
+        case FaultAction::Short:
+            wanted /= 2;
+            break;
+        case FaultAction::Proceed:
+            break;
+    }
+    std::size_t done = 0;
+    while (done < wanted) {
+        const ssize_t put = ::write(fd_, bytes.data() + done, wanted - done);
+        if (put < 0) {
+            if (errno == EINTR) continue;
+            ThrowErrno(errno);
+        }
+        if (put == 0) break;
+        done += static_cast<std::size_t>(put);
+    }
+    if (done < bytes.size()) throw IoError(IO_DISK_FULL);
+}
+
+void ByteStream::Sync() {
+    FailIfAsked(FileOp::Sync, EIO);
+    if (::fsync(fd_) != 0) ThrowErrno(errno);
+}
+
+void ByteStream::Close() {
+    if (fd_ < 0) return;
+    // The descriptor is released whether or not the close reports an error.
+    const int fd = std::exchange(fd_, -1);
+    if (AskHook(FileOp::Close) == FaultAction::Fail) {
+        ::close(fd);
+        ThrowErrno(EIO);
+    }
+    if (::close(fd) != 0 && errno != EINTR) ThrowErrno(errno);
+}
+
+void ReplaceFile(const std::string& from, const std::string& to) {
+    FailIfAsked(FileOp::Rename, EACCES);
+    if (::rename(from.c_str(), to.c_str()) != 0) ThrowErrno(errno);
+}
+
+void RemoveFileQuietly(const std::string& path) noexcept {
+    ::unlink(path.c_str());
+}
+
+void SetFileFaultHook(FileFaultHook* hook) {
+    faultHook = hook;
+}
+
+}  // namespace sonabank
