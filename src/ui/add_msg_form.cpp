@@ -1,0 +1,162 @@
+#include "ui/add_msg_form.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
+
+#include "image/grid_rules.h"
+#include "ui/name_file.h"
+
+namespace sonabank {
+
+namespace {
+
+QString Tr(const char* text) {
+    return QCoreApplication::translate("TAddMsg", text);
+}
+
+QRadioButton* MakeRadio(QWidget* parent, const char* name, const QString& caption,
+                        const QRect& geometry) {
+    auto* radio = new QRadioButton(caption, parent);
+    radio->setObjectName(QLatin1String(name));
+    radio->setGeometry(geometry);
+    return radio;
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, int x) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(QLatin1String(name));
+    button->setGeometry(x, 112, 75, 25);
+    return button;
+}
+
+}  // namespace
+
+TAddMsg::TAddMsg(MemoryImage& image, DialogMode mode, int selectedRow, int rowCount,
+                 Prompts& prompts, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+      image_(image),
+      mode_(mode),
+      selectedRow_(selectedRow),
+      rowCount_(rowCount),
+      prompts_(prompts) {
+    setObjectName(QStringLiteral("AddMsg"));
+    setWindowTitle(Tr("Добавить звуковой фрагмент"));
+    if (parent) setFont(parent->font());
+    setFixedSize(443, 155);
+
+    GroupBox1 = new QGroupBox(Tr("Имя звукового файла"), this);
+    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    GroupBox1->setGeometry(8, 8, 209, 137);
+
+    NameFile = new QLineEdit(GroupBox1);
+    NameFile->setObjectName(QStringLiteral("NameFile"));
+    NameFile->setGeometry(8, 24, 185, 21);
+    NameFileBrowse = NameFile->addAction(style()->standardIcon(QStyle::SP_DirOpenIcon),
+                                         QLineEdit::TrailingPosition);
+    NameFileBrowse->setObjectName(QStringLiteral("NameFileBrowse"));
+    connect(NameFileBrowse, &QAction::triggered, this, [this] { NameFileBrowseClick(); });
+
+    RB_PCM_22050 = MakeRadio(GroupBox1, "RB_PCM_22050", Tr("PCM 22050 Hz"), {16, 56, 97, 17});
+    RB_PCM_11025 = MakeRadio(GroupBox1, "RB_PCM_11025", Tr("PCM 11025 Hz"), {16, 80, 97, 17});
+    RB_ADPCM = MakeRadio(GroupBox1, "RB_ADPCM", Tr("ADPCM 11025 Hz"), {16, 104, 113, 17});
+    RB_PCM_22050->setChecked(true);
+
+    Bevel1 = new QFrame(GroupBox1);
+    Bevel1->setObjectName(QStringLiteral("Bevel1"));
+    Bevel1->setGeometry(128, 48, 9, 81);
+    Bevel1->setFrameStyle(QFrame::VLine | QFrame::Sunken);
+    // The line runs along the right edge, next to the width buttons.
+    Bevel1->setFrameRect(QRect(7, 0, 2, 81));
+
+    // The width buttons sit on their own panel, so they form a group of
+    // their own, independent of the format buttons.
+    Panel1 = new QWidget(GroupBox1);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setGeometry(137, 48, 65, 57);
+    RB_8bit = MakeRadio(Panel1, "RB_8bit", Tr("8 бит"), {8, 8, 57, 17});
+    RB_16bit = MakeRadio(Panel1, "RB_16bit", Tr("16 бит"), {8, 32, 57, 17});
+    RB_8bit->setChecked(true);
+
+    GroupBox2 = new QGroupBox(Tr("Описание"), this);
+    GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
+    GroupBox2->setGeometry(224, 8, 209, 65);
+    Description = new QLineEdit(GroupBox2);
+    Description->setObjectName(QStringLiteral("Description"));
+    Description->setGeometry(24, 26, 161, 21);
+    Description->setMaxLength(static_cast<int>(DESCRIPTION_WIDTH));
+
+    BTN_OK = MakeButton(this, "BTN_OK", Tr("&OK"), 248);
+    BTN_OK->setDefault(true);
+    connect(BTN_OK, &QPushButton::clicked, this, [this] { BTN_OKClick(); });
+    // Esc and the title bar's close button reject the dialog like Cancel.
+    BTN_Cancel = MakeButton(this, "BTN_Cancel", Tr("&Отмена"), 344);
+    connect(BTN_Cancel, &QPushButton::clicked, this, [this] { BTN_CancelClick(); });
+
+    setTabOrder(RB_PCM_22050, RB_ADPCM);
+    setTabOrder(RB_ADPCM, RB_PCM_11025);
+    setTabOrder(RB_PCM_11025, NameFile);
+    setTabOrder(NameFile, RB_8bit);
+    setTabOrder(RB_8bit, RB_16bit);
+    setTabOrder(RB_16bit, Description);
+    setTabOrder(Description, BTN_OK);
+    setTabOrder(BTN_OK, BTN_Cancel);
+
+    FormCreate();
+}
+
+void TAddMsg::FormCreate() {
+    if (mode_ == DialogMode::Change) {
+        Description->setText(QString::fromStdString(ChangePrefill(image_, selectedRow_)));
+    }
+}
+
+ImportRequest TAddMsg::Request() const {
+    ImportRequest request;
+    request.fileName = PathForCore(NameFileToPath(NameFile->text()));
+    request.width = RB_16bit->isChecked() ? SourceWidth::Bits16 : SourceWidth::Bits8;
+    request.format = RB_ADPCM->isChecked()       ? SoundFormat::ADPCM_11025
+                     : RB_PCM_11025->isChecked() ? SoundFormat::PCM_11025
+                                                 : SoundFormat::PCM_22050;
+    request.description = Description->text().toStdString();
+    request.mode = mode_;
+    request.targetRow = selectedRow_;
+    request.rowCount = rowCount_;
+    return request;
+}
+
+void TAddMsg::BTN_OKClick() {
+    const ImportRequest request = Request();
+    // A refusal or an error keeps the dialog open with every entry as it was.
+    RunGuarded(prompts_, this, [&] {
+        const ImportResult result = ImportRaw(image_, request);
+        if (!result.ok()) {
+            ShowRefusal(prompts_, this, *result.refusal);
+            return;
+        }
+        storedRow_ = result.selectedRow;
+        accept();
+    });
+}
+
+void TAddMsg::BTN_CancelClick() {
+    reject();
+}
+
+void TAddMsg::NameFileBrowseClick() {
+    FileDialogSettings settings;
+    settings.title = Tr("Открытие файла");
+    settings.filter = RawFilter();
+    settings.fileName = NameFileToPath(NameFile->text());
+    if (const std::optional<QString> path = prompts_.OpenFile(this, settings)) {
+        NameFile->setText(*path);
+    }
+}
+
+}  // namespace sonabank

@@ -1,0 +1,542 @@
+#include "ui/main_form.h"
+
+#include <QBitmap>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFrame>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QStyledItemDelegate>
+#include <QTableWidget>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+
+#include "image/codepage.h"
+#include "image/fragment_list.h"
+#include "image/fragment_storage.h"
+#include "image/grid_rules.h"
+#include "playback/raw_export.h"
+#include "playback/wav_render.h"
+#include "project/project_file.h"
+#include "ui/add_msg_form.h"
+#include "ui/name_file.h"
+#include "ui/version_info.h"
+
+// The program's images live in this static library; make sure the linker
+// keeps them.
+static void InitResources() {
+    Q_INIT_RESOURCE(sonabank);
+}
+
+namespace sonabank {
+
+namespace {
+
+constexpr int kClientWidth = 632;
+constexpr int kClientHeight = 448;
+constexpr int kToolBarHeight = 29;
+constexpr int kGridHeight = 347;
+constexpr int kPanelHeight = 53;
+constexpr int kStatusHeight = 19;
+constexpr int kRowHeight = 18;
+constexpr int kTimerIntervalMs = 100;
+constexpr int kGlyphSize = 15;
+// The glyphs' field colour, drawn transparent so the button face shows.
+const QColor kGlyphTransparent(128, 128, 0);
+
+QString Tr(const char* text) {
+    return QCoreApplication::translate("TMain", text);
+}
+
+QString FromCore(const std::string& utf8) {
+    return QString::fromStdString(utf8);
+}
+
+QIcon LoadGlyph(const QString& resource) {
+    QPixmap pixmap(resource);
+    pixmap.setMask(pixmap.createMaskFromColor(kGlyphTransparent, Qt::MaskInColor));
+    return QIcon(pixmap);
+}
+
+// Paints one grid cell: the number column as a fixed, bold and centred cell,
+// the others as plain text indented by 10 pixels.
+void MessDrawCell(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) {
+    const bool fixed = index.column() == 0;
+    const bool selected = !fixed && option.state.testFlag(QStyle::State_Selected);
+    const QPalette& palette = option.palette;
+    const QRect& rect = option.rect;
+    const QString text = index.data().toString();
+
+    painter->save();
+    painter->fillRect(rect, fixed      ? palette.button()
+                            : selected ? palette.highlight()
+                                       : palette.base());
+    painter->setPen(fixed      ? palette.buttonText().color()
+                    : selected ? palette.highlightedText().color()
+                               : palette.text().color());
+    QFont font = option.font;
+    font.setBold(fixed);
+    painter->setFont(font);
+    const QFontMetrics metrics(font);
+    const int left = fixed ? (2 * rect.left() + rect.width() - metrics.horizontalAdvance(text)) / 2
+                           : rect.left() + 10;
+    painter->drawText(QPoint(left, rect.top() + 2 + metrics.ascent()), text);
+    painter->restore();
+}
+
+class MessCellDelegate : public QStyledItemDelegate {
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyleOptionViewItem prepared = option;
+        initStyleOption(&prepared, index);
+        MessDrawCell(painter, prepared, index);
+    }
+};
+
+// Puts the export's filter and suffix into the save dialog and the project's
+// back on every way out, an input/output error included.
+class RawFilterScope {
+  public:
+    explicit RawFilterScope(FileDialogSettings& dialog) : dialog_(dialog) {
+        dialog_.filter = RawFilter();
+        dialog_.defaultSuffix = QStringLiteral("raw");
+    }
+    ~RawFilterScope() {
+        dialog_.filter = ProjectFilter();
+        dialog_.defaultSuffix = QStringLiteral("bin");
+    }
+    RawFilterScope(const RawFilterScope&) = delete;
+    RawFilterScope& operator=(const RawFilterScope&) = delete;
+
+  private:
+    FileDialogSettings& dialog_;
+};
+
+}  // namespace
+
+TMain::TMain(SoundPlayer& player, TickSource& ticks, Prompts& prompts, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+      prompts_(prompts),
+      playback_(player, ticks) {
+    InitResources();
+    setObjectName(QStringLiteral("Main"));
+    setWindowTitle(QStringLiteral("Sonabank"));
+    setWindowIcon(QIcon(QStringLiteral(":/images/sonabank.png")));
+    QFont formFont(QStringLiteral("Sans Serif"));
+    formFont.setStyleHint(QFont::SansSerif);
+    formFont.setPixelSize(11);
+    setFont(formFont);
+    setFixedSize(kClientWidth, kClientHeight);
+
+    OFD.filter = ProjectFilter();
+    SFD.filter = ProjectFilter();
+    SFD.defaultSuffix = QStringLiteral("bin");
+    SFD.confirmOverwrite = true;
+
+    BuildToolBar();
+    BuildGrid();
+    BuildPanel();
+    BuildStatusBar();
+
+    Timer = new QTimer(this);
+    Timer->setObjectName(QStringLiteral("Timer"));
+    Timer->setInterval(kTimerIntervalMs);
+    connect(Timer, &QTimer::timeout, this, [this] { TimerTimer(); });
+
+    setTabOrder(Copyright, BTN_Add);
+    setTabOrder(BTN_Add, BTN_Del);
+    setTabOrder(BTN_Del, BB_Play);
+    setTabOrder(BB_Play, BTN_Change);
+    setTabOrder(BTN_Change, Mess);
+
+    playback_.onGlyphChanged = [this](bool showStop) {
+        BB_Play->setIcon(showStop ? stopGlyph_ : playGlyph_);
+    };
+    playback_.onTimerChanged = [this](bool enabled) {
+        if (enabled) {
+            Timer->start();
+        } else {
+            Timer->stop();
+        }
+    };
+
+    FormCreate();
+}
+
+TMain::~TMain() {
+    // The player may still read the wave that goes with the playback state.
+    playback_.Close();
+}
+
+void TMain::BuildToolBar() {
+    ToolBar1 = new QToolBar(this);
+    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    ToolBar1->setGeometry(0, 0, kClientWidth, kToolBarHeight);
+    ToolBar1->setIconSize(QSize(16, 16));
+    ToolBar1->setMovable(false);
+    ToolBar1->setFloatable(false);
+
+    auto separator = [this](const char* name) {
+        ToolBar1->addSeparator()->setObjectName(QLatin1String(name));
+    };
+    auto button = [this](const char* name, const char* image, const QString& hint,
+                         void (TMain::*handler)()) {
+        auto* b = new QToolButton(ToolBar1);
+        b->setObjectName(QLatin1String(name));
+        b->setIcon(QIcon(QStringLiteral(":/images/%1.xpm").arg(QLatin1String(image))));
+        b->setToolTip(hint);
+        b->setAutoRaise(true);
+        b->setFocusPolicy(Qt::NoFocus);
+        b->setFixedSize(23, 23);
+        ToolBar1->addWidget(b);
+        connect(b, &QToolButton::clicked, this, [this, handler] { (this->*handler)(); });
+        return b;
+    };
+    separator("ToolButton5");
+    TB_New = button("TB_New", "new", Tr("Новый"), &TMain::TB_NewClick);
+    TB_Open = button("TB_Open", "open", Tr("Открыть"), &TMain::TB_OpenClick);
+    TB_Save = button("TB_Save", "save", Tr("Сохранить"), &TMain::TB_SaveClick);
+    TB_SaveAs = button("TB_SaveAs", "saveas", QString(), &TMain::TB_SaveAsClick);
+    separator("ToolButton2");
+    TB_Export = button("TB_Export", "export", Tr("Экспорт"), &TMain::TB_ExportClick);
+    separator("ToolButton6");
+    TB_Exit = button("TB_Exit", "exit", Tr("Выход"), &TMain::TB_ExitClick);
+}
+
+void TMain::BuildGrid() {
+    Mess = new QTableWidget(this);
+    Mess->setObjectName(QStringLiteral("Mess"));
+    Mess->setGeometry(0, kToolBarHeight, kClientWidth, kGridHeight);
+    Mess->setColumnCount(3);
+    Mess->setHorizontalHeaderLabels({Tr("№"), Tr("Описание"), Tr("Формат")});
+    Mess->setItemDelegate(new MessCellDelegate(Mess));
+    Mess->setSelectionBehavior(QAbstractItemView::SelectRows);
+    Mess->setSelectionMode(QAbstractItemView::SingleSelection);
+    Mess->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    Mess->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Mess->setWordWrap(false);
+    Mess->setCornerButtonEnabled(false);
+
+    QHeaderView* header = Mess->horizontalHeader();
+    QFont bold = font();
+    bold.setBold(true);
+    header->setFont(bold);
+    header->setDefaultAlignment(Qt::AlignCenter);
+    header->setSectionResizeMode(QHeaderView::Fixed);
+    header->setSectionsClickable(false);
+    header->setSectionsMovable(false);
+    header->setHighlightSections(false);
+    header->setFixedHeight(kRowHeight + 1);
+
+    QHeaderView* rows = Mess->verticalHeader();
+    rows->hide();
+    rows->setMinimumSectionSize(1);
+    rows->setDefaultSectionSize(kRowHeight);
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+
+    // A double-click anywhere on the grid, its header included, counts.
+    Mess->viewport()->installEventFilter(this);
+    header->viewport()->installEventFilter(this);
+}
+
+void TMain::BuildPanel() {
+    Panel1 = new QWidget(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setGeometry(0, kToolBarHeight + kGridHeight, kClientWidth, kPanelHeight);
+
+    Bevel1 = new QFrame(Panel1);
+    Bevel1->setObjectName(QStringLiteral("Bevel1"));
+    Bevel1->setGeometry(8, 7, 313, 42);
+    Bevel1->setFrameStyle(QFrame::Box | QFrame::Sunken);
+
+    Label2 = new QLabel(QStringLiteral("Copyright"), Panel1);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    Label2->move(16, 20);
+    Label2->adjustSize();
+
+    Copyright = new QLineEdit(Panel1);
+    Copyright->setObjectName(QStringLiteral("Copyright"));
+    Copyright->setGeometry(72, 16, 233, 21);
+    Copyright->setMaxLength(static_cast<int>(COPYRIGHT_WIDTH));
+    Copyright->installEventFilter(this);
+    // Paste, cut, Delete and undo change the text without a typed character.
+    connect(Copyright, &QLineEdit::textEdited, this, [this] { projectModified = true; });
+
+    auto button = [this](const char* name, const QString& caption, int x,
+                         void (TMain::*handler)()) {
+        auto* b = new QPushButton(caption, Panel1);
+        b->setObjectName(QLatin1String(name));
+        b->setGeometry(x, 15, 75, 25);
+        connect(b, &QPushButton::clicked, this, [this, handler] { (this->*handler)(); });
+        return b;
+    };
+    BTN_Add = button("BTN_Add", Tr("&Добавить"), 328, &TMain::BTN_AddClick);
+    BTN_Change = button("BTN_Change", Tr("&Изменить"), 416, &TMain::BTN_ChangeClick);
+    BTN_Del = button("BTN_Del", Tr("&Удалить"), 504, &TMain::BTN_DelClick);
+    BB_Play = button("BB_Play", QString(), 587, &TMain::BB_PlayClick);
+    BB_Play->setGeometry(587, 15, 25, 25);
+    BB_Play->setIconSize(QSize(kGlyphSize, kGlyphSize));
+}
+
+void TMain::BuildStatusBar() {
+    StatusBar = new QStatusBar(this);
+    StatusBar->setObjectName(QStringLiteral("StatusBar"));
+    StatusBar->setGeometry(0, kClientHeight - kStatusHeight, kClientWidth, kStatusHeight);
+    StatusBar->setSizeGripEnabled(false);
+    StatusPanel0 = new QLabel(StatusBar);
+    StatusPanel0->setObjectName(QStringLiteral("StatusPanel0"));
+    StatusPanel0->setFixedWidth(150);
+    StatusPanel0->setAlignment(Qt::AlignCenter);
+    StatusPanel1 = new QLabel(StatusBar);
+    StatusPanel1->setObjectName(QStringLiteral("StatusPanel1"));
+    StatusBar->addWidget(StatusPanel0);
+    StatusBar->addWidget(StatusPanel1, 1);
+}
+
+void TMain::FormCreate() {
+    InitImage(image_);
+    playGlyph_ = LoadGlyph(QStringLiteral(":/images/play.xpm"));
+    stopGlyph_ = LoadGlyph(QStringLiteral(":/images/stop.xpm"));
+    UpdateMessList();
+    StatusPanel1->setText(QStringLiteral("   Program version: ") +
+                          FromCore(GetVersionInfoValue("FileVersion")));
+}
+
+void TMain::SetColumnWidths() {
+    Mess->setColumnWidth(0, 26);
+    Mess->setColumnWidth(1, frameGeometry().width() - 164);
+    Mess->setColumnWidth(2, 110);
+}
+
+int TMain::SelectedRow() const {
+    return std::max(1, Mess->currentRow() + 1);
+}
+
+int TMain::GridRowCount() const {
+    return Mess->rowCount() + 1;
+}
+
+void TMain::SelectRow(int row) {
+    Mess->selectRow(std::clamp(row, 1, Mess->rowCount()) - 1);
+}
+
+void TMain::UpdateMessList() {
+    const int selected = SelectedRow();
+    SetColumnWidths();
+
+    const FragmentList list = ListFragments(image_);
+    const int rowCount = sonabank::GridRowCount(list);
+    Mess->setRowCount(rowCount - 1);
+    auto setCell = [this](int row, int column, const QString& text) {
+        QTableWidgetItem* item = Mess->item(row - 1, column);
+        if (!item) {
+            item = new QTableWidgetItem;
+            Mess->setItem(row - 1, column, item);
+        }
+        item->setText(text);
+    };
+    for (int row = 1; row < rowCount; ++row) setCell(row, 0, QString::number(row - 1));
+    for (const FragmentRow& fragment : list.rows) {
+        setCell(fragment.row, 1, FromCore(Cp1251ToUtf8(fragment.description)));
+        // Format code 3 has no name: the cell keeps what it showed before.
+        if (fragment.formatName) setCell(fragment.row, 2, FromCore(*fragment.formatName));
+    }
+    if (list.count() == 0) {
+        setCell(1, 1, QString());
+        setCell(1, 2, QString());
+    }
+    SelectRow(selected);
+
+    BTN_Change->setEnabled(list.count() > 0);
+    BTN_Del->setEnabled(list.count() > 0);
+    BB_Play->setIcon(playGlyph_);
+    Copyright->setText(FromCore(CopyrightBoxText(image_)));
+    StatusPanel0->setText(FromCore(UsageText(UsagePercent(image_))));
+}
+
+void TMain::RebuildKeepingCopyright() {
+    const QString typed = Copyright->text();
+    UpdateMessList();
+    Copyright->setText(typed);
+}
+
+void TMain::Guarded(const std::function<void()>& command) {
+    RunGuarded(prompts_, this, command);
+}
+
+void TMain::MessDblClick() {
+    if (BTN_Change->isEnabled()) BTN_ChangeClick();
+}
+
+void TMain::BTN_AddClick() {
+    if (const auto refusal = AddButtonRefusal(GridRowCount())) {
+        ShowRefusal(prompts_, this, *refusal);
+        return;
+    }
+    dialogAddMode = true;
+    ShowFragmentDialog();
+}
+
+void TMain::BTN_ChangeClick() {
+    dialogAddMode = false;
+    ShowFragmentDialog();
+}
+
+void TMain::ShowFragmentDialog() {
+    TAddMsg dialog(image_, dialogAddMode ? DialogMode::Add : DialogMode::Change, SelectedRow(),
+                   GridRowCount(), prompts_, this);
+    dialog.exec();
+    const std::optional<int> stored = dialog.storedRow();
+    if (stored) projectModified = true;
+    RebuildKeepingCopyright();
+    if (stored) SelectRow(*stored);
+}
+
+void TMain::BTN_DelClick() {
+    if (!prompts_.AskYesNo(this, Tr("Удалить фрагмент?"))) return;
+    projectModified = true;
+    DeleteFragment(image_, SelectedRow());
+    RebuildKeepingCopyright();
+}
+
+void TMain::BB_PlayClick() {
+    playback_.Press(image_, SelectedRow());
+}
+
+void TMain::TimerTimer() {
+    playback_.TimerTick();
+}
+
+bool TMain::ConfirmSaveChanges() {
+    if (!projectModified) return false;
+    switch (prompts_.AskYesNoCancel(this, Tr("Сохранить проект?"))) {
+        case Prompts::Answer::Cancel:
+            return true;
+        case Prompts::Answer::Yes:
+            TB_SaveClick();
+            // A cancelled or failed save must not let the changes go.
+            return projectModified;
+        case Prompts::Answer::No:
+            break;
+    }
+    return false;
+}
+
+void TMain::TB_NewClick() {
+    if (ConfirmSaveChanges()) return;
+    InitImage(image_);
+    UpdateMessList();
+    projectModified = false;
+    projectFileName.clear();
+}
+
+void TMain::TB_OpenClick() {
+    if (ConfirmSaveChanges()) return;
+    OFD.fileName.clear();
+    const std::optional<QString> path = prompts_.OpenFile(this, OFD);
+    if (!path) return;
+    Guarded([&] {
+        if (const auto refusal = OpenProject(PathForCore(*path), image_)) {
+            ShowRefusal(prompts_, this, *refusal);
+            return;
+        }
+        projectFileName = *path;
+        projectModified = false;
+        UpdateMessList();
+    });
+}
+
+void TMain::TB_SaveClick() {
+    Guarded([this] { Save(); });
+}
+
+void TMain::TB_SaveAsClick() {
+    Guarded([this] { SaveAs(); });
+}
+
+void TMain::Save() {
+    if (projectFileName.isEmpty()) {
+        SaveAs();
+        return;
+    }
+    if (const auto refusal =
+            SaveProject(PathForCore(projectFileName), image_, Copyright->text().toStdString())) {
+        ShowRefusal(prompts_, this, *refusal);
+        return;
+    }
+    projectModified = false;
+}
+
+void TMain::SaveAs() {
+    SFD.fileName.clear();
+    const std::optional<QString> path = prompts_.SaveFile(this, SFD);
+    if (!path) return;
+    if (const auto refusal =
+            SaveProject(PathForCore(*path), image_, Copyright->text().toStdString())) {
+        ShowRefusal(prompts_, this, *refusal);
+        return;
+    }
+    projectFileName = *path;
+    projectModified = false;
+}
+
+void TMain::TB_ExportClick() {
+    if (!BTN_Change->isEnabled()) return;
+    const int row = SelectedRow();
+    SFD.fileName = FromCore(SuggestedExportName(image_, row));
+    const RawFilterScope rawFilter(SFD);
+    const std::optional<QString> path = prompts_.SaveFile(this, SFD);
+    if (!path) return;
+    Guarded([&] {
+        if (const auto refusal = ExportRaw(image_, row, PathForCore(*path), DecodeBuffer())) {
+            ShowRefusal(prompts_, this, *refusal);
+        }
+    });
+}
+
+void TMain::TB_ExitClick() {
+    close();
+}
+
+void TMain::CopyrightKeyPress() {
+    projectModified = true;
+}
+
+void TMain::closeEvent(QCloseEvent* event) {
+    if (ConfirmSaveChanges()) {
+        event->ignore();
+        return;
+    }
+    playback_.Close();
+    event->accept();
+}
+
+void TMain::showEvent(QShowEvent* event) {
+    // The outer width is known only once the window has its frame.
+    SetColumnWidths();
+    QWidget::showEvent(event);
+}
+
+bool TMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Copyright && event->type() == QEvent::KeyPress &&
+        !static_cast<QKeyEvent*>(event)->text().isEmpty()) {
+        CopyrightKeyPress();
+    } else if (event->type() == QEvent::MouseButtonDblClick &&
+               (watched == Mess->viewport() || watched == Mess->horizontalHeader()->viewport())) {
+        MessDblClick();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace sonabank

@@ -1,0 +1,125 @@
+#pragma once
+
+// The main window: the fragment grid, the toolbar of project commands, the
+// Add/Change/Delete/Play buttons, the copyright box and the status bar. The
+// image is the only model; every change rebuilds what the window shows.
+
+#include <QIcon>
+#include <QString>
+#include <QWidget>
+#include <functional>
+
+#include "image/memory_image.h"
+#include "image/refusal.h"
+#include "playback/playback_state.h"
+#include "ui/prompts.h"
+
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QStatusBar;
+class QTableWidget;
+class QTimer;
+class QToolBar;
+class QToolButton;
+
+namespace sonabank {
+
+class TMain : public QWidget {
+    Q_OBJECT
+
+  public:
+    // The player, the tick source and the prompts must outlive the window.
+    TMain(SoundPlayer& player, TickSource& ticks, Prompts& prompts, QWidget* parent = nullptr);
+    ~TMain() override;
+
+    // Rebuilds the grid, the buttons, the copyright box and the usage from
+    // the image.
+    void UpdateMessList();
+
+    // The grid row (1 to 100, the header being row 0) that names the current
+    // fragment, and the grid's row count with the header.
+    int SelectedRow() const;
+    int GridRowCount() const;
+
+    // The project the window edits and its state, as the commands keep them.
+    MemoryImage& image() { return image_; }
+    bool projectModified = false;
+    QString projectFileName;
+    bool dialogAddMode = true;
+    const Playback& playback() const { return playback_; }
+
+    // The open and save dialogs, kept for the window's whole life.
+    FileDialogSettings OFD;
+    FileDialogSettings SFD;
+
+    const QIcon& playGlyph() const { return playGlyph_; }
+    const QIcon& stopGlyph() const { return stopGlyph_; }
+
+    QToolBar* ToolBar1;
+    QToolButton* TB_New;
+    QToolButton* TB_Open;
+    QToolButton* TB_Save;
+    QToolButton* TB_SaveAs;
+    QToolButton* TB_Export;
+    QToolButton* TB_Exit;
+    QTableWidget* Mess;
+    QWidget* Panel1;
+    QFrame* Bevel1;
+    QLabel* Label2;
+    QLineEdit* Copyright;
+    QPushButton* BTN_Add;
+    QPushButton* BTN_Change;
+    QPushButton* BTN_Del;
+    QPushButton* BB_Play;
+    QStatusBar* StatusBar;
+    QLabel* StatusPanel0;
+    QLabel* StatusPanel1;
+    QTimer* Timer;
+
+    // The handlers, public so that tests can run them as the toolkit would.
+    void MessDblClick();
+    void BTN_AddClick();
+    void BTN_ChangeClick();
+    void BTN_DelClick();
+    void BB_PlayClick();
+    void TimerTimer();
+    void TB_NewClick();
+    void TB_OpenClick();
+    void TB_SaveClick();
+    void TB_SaveAsClick();
+    void TB_ExportClick();
+    void TB_ExitClick();
+    // True when the user cancelled and the calling command must stop.
+    bool ConfirmSaveChanges();
+    void CopyrightKeyPress();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void FormCreate();
+    void BuildToolBar();
+    void BuildGrid();
+    void BuildPanel();
+    void BuildStatusBar();
+    void SetColumnWidths();
+    void SelectRow(int row);
+    void ShowFragmentDialog();
+    // A rebuild after Add, Change or Delete: the typed copyright stays.
+    void RebuildKeepingCopyright();
+    void Save();
+    void SaveAs();
+    void Guarded(const std::function<void()>& command);
+
+    Prompts& prompts_;
+    MemoryImage image_;
+    Playback playback_;
+    QIcon playGlyph_;
+    QIcon stopGlyph_;
+};
+
+}  // namespace sonabank

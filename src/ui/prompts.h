@@ -1,0 +1,67 @@
+#pragma once
+
+// Every message box and file dialog of the program goes through Prompts, so
+// that tests can answer them from a script.
+
+#include <QString>
+#include <functional>
+#include <optional>
+
+#include "image/refusal.h"
+
+class QWidget;
+
+namespace sonabank {
+
+// What a file dialog is told before it is shown; it keeps the chosen name, as
+// the program's dialogs remember their last file between uses.
+struct FileDialogSettings {
+    QString title;  // empty: the platform's own
+    QString filter;
+    QString fileName;
+    QString defaultSuffix;  // without the dot; empty: none
+    bool confirmOverwrite = false;
+};
+
+// The filters the program's file dialogs use.
+QString ProjectFilter();
+QString RawFilter();
+
+class Prompts {
+  public:
+    enum class Icon { Warning, Error, Question };
+    enum class Answer { Yes, No, Cancel };
+
+    virtual ~Prompts() = default;
+
+    // A box with one OK button.
+    virtual void Message(QWidget* parent, const QString& text, Icon icon) = 0;
+    // Yes, No and Cancel; Esc and the close button answer Cancel.
+    virtual Answer AskYesNoCancel(QWidget* parent, const QString& text) = 0;
+    // Yes and No; true for Yes.
+    virtual bool AskYesNo(QWidget* parent, const QString& text) = 0;
+
+    // The chosen path, also kept in settings.fileName; nothing when cancelled.
+    virtual std::optional<QString> OpenFile(QWidget* parent, FileDialogSettings& settings) = 0;
+    virtual std::optional<QString> SaveFile(QWidget* parent, FileDialogSettings& settings) = 0;
+};
+
+// Message boxes captioned "Sonabank" and Qt's file dialogs.
+class QtPrompts : public Prompts {
+  public:
+    void Message(QWidget* parent, const QString& text, Icon icon) override;
+    Answer AskYesNoCancel(QWidget* parent, const QString& text) override;
+    bool AskYesNo(QWidget* parent, const QString& text) override;
+    std::optional<QString> OpenFile(QWidget* parent, FileDialogSettings& settings) override;
+    std::optional<QString> SaveFile(QWidget* parent, FileDialogSettings& settings) override;
+};
+
+// The refusal's own text with its icon.
+void ShowRefusal(Prompts& prompts, QWidget* parent, Refusal refusal);
+
+// Runs a command of a window. An input/output error (or any other exception)
+// ends the command and is shown in an error box; nothing leaves the handler.
+// False when the command ended that way.
+bool RunGuarded(Prompts& prompts, QWidget* parent, const std::function<void()>& command);
+
+}  // namespace sonabank
