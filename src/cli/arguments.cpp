@@ -1,0 +1,113 @@
+#include "cli/arguments.h"
+
+#include <algorithm>
+#include <charconv>
+
+#include "cli/cli_failure.h"
+
+namespace sonabank::cli {
+
+namespace {
+
+struct OptionSpec {
+    std::string_view name;
+    Option option;
+    std::optional<std::string> Arguments::*value;  // nullptr for a flag
+};
+
+constexpr OptionSpec kOptions[] = {
+    {"--force", kOptForce, nullptr},
+    {"--width", kOptWidth, &Arguments::width},
+    {"--format", kOptFormat, &Arguments::format},
+    {"--description", kOptDescription, &Arguments::description},
+};
+
+std::string Quoted(std::string_view text) {
+    return "\"" + std::string(text) + "\"";
+}
+
+}  // namespace
+
+Arguments ParseArguments(std::span<const std::string> args, unsigned allowedOptions) {
+    Arguments parsed;
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (optionsEnded || arg.size() < 2 || !arg.starts_with("--")) {
+            parsed.positional.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        const std::size_t equals = arg.find('=');
+        const std::string_view name = std::string_view(arg).substr(0, equals);
+        const auto* spec = std::find_if(std::begin(kOptions), std::end(kOptions),
+                                        [&](const OptionSpec& s) { return s.name == name; });
+        if (spec == std::end(kOptions) || !(allowedOptions & spec->option)) {
+            throw UsageError("unknown option " + std::string(name));
+        }
+        if (!spec->value) {
+            if (equals != std::string::npos)
+                throw UsageError(std::string(name) + " takes no value");
+            if (parsed.force) throw UsageError(std::string(name) + " given twice");
+            parsed.force = true;
+            continue;
+        }
+        std::optional<std::string>& value = parsed.*(spec->value);
+        if (value) throw UsageError(std::string(name) + " given twice");
+        if (equals != std::string::npos) {
+            value = arg.substr(equals + 1);
+        } else if (i + 1 < args.size()) {
+            value = args[++i];
+        } else {
+            throw UsageError(std::string(name) + " needs a value");
+        }
+    }
+    return parsed;
+}
+
+std::optional<SourceWidth> ParseWidth(std::string_view text) {
+    if (text == "8") return SourceWidth::Bits8;
+    if (text == "16") return SourceWidth::Bits16;
+    return std::nullopt;
+}
+
+std::optional<SoundFormat> ParseFormat(std::string_view text) {
+    if (text == "pcm22050") return SoundFormat::PCM_22050;
+    if (text == "pcm11025") return SoundFormat::PCM_11025;
+    if (text == "adpcm") return SoundFormat::ADPCM_11025;
+    return std::nullopt;
+}
+
+SourceWidth WidthOption(const Arguments& args) {
+    if (!args.width) return SourceWidth::Bits8;
+    if (auto width = ParseWidth(*args.width)) return *width;
+    throw UsageError("--width must be 8 or 16, not " + Quoted(*args.width));
+}
+
+SoundFormat FormatOption(const Arguments& args) {
+    if (!args.format) return SoundFormat::PCM_22050;
+    if (auto format = ParseFormat(*args.format)) return *format;
+    throw UsageError("--format must be pcm22050, pcm11025 or adpcm, not " + Quoted(*args.format));
+}
+
+int FragmentRowOf(std::string_view number, const FragmentList& list) {
+    int value = -1;
+    const char* end = number.data() + number.size();
+    const bool digitsOnly =
+        !number.empty() &&
+        std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (digitsOnly) {
+        const auto [ptr, ec] = std::from_chars(number.data(), end, value);
+        if (ec != std::errc() || ptr != end) value = -1;
+    }
+    if (value < 0 || value >= list.count()) {
+        throw UsageError("NUMBER " + Quoted(number) + " names no fragment; the image lists " +
+                         std::to_string(list.count()));
+    }
+    return value + 1;
+}
+
+}  // namespace sonabank::cli

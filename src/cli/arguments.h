@@ -1,0 +1,52 @@
+#pragma once
+
+// The command line after the command's name: positional arguments and the
+// few options the commands share.
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "codec/raw_import.h"
+#include "image/fragment_list.h"
+#include "image/memory_image.h"
+
+namespace sonabank::cli {
+
+enum Option : unsigned {
+    kOptForce = 1u << 0,
+    kOptWidth = 1u << 1,
+    kOptFormat = 1u << 2,
+    kOptDescription = 1u << 3,
+};
+
+struct Arguments {
+    std::vector<std::string> positional;
+    bool force = false;
+    std::optional<std::string> width;
+    std::optional<std::string> format;
+    // Absent and empty differ: change keeps the description when absent.
+    std::optional<std::string> description;
+};
+
+// Options may stand anywhere, as "--name value" or "--name=value"; after
+// "--" everything is positional. Throws a usage error for an option the
+// command does not take, a missing value or a repeated option.
+Arguments ParseArguments(std::span<const std::string> args, unsigned allowedOptions);
+
+// "8" or "16".
+std::optional<SourceWidth> ParseWidth(std::string_view text);
+// "pcm22050", "pcm11025" or "adpcm".
+std::optional<SoundFormat> ParseFormat(std::string_view text);
+
+// The width and format options with the dialog's defaults (8-bit, PCM 22050 Hz).
+SourceWidth WidthOption(const Arguments& args);
+SoundFormat FormatOption(const Arguments& args);
+
+// The grid row of the fragment that NUMBER (as the list shows it) names;
+// wrong usage when it names no listed fragment.
+int FragmentRowOf(std::string_view number, const FragmentList& list);
+
+}  // namespace sonabank::cli

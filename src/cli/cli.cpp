@@ -1,0 +1,108 @@
+#include "cli/cli.h"
+
+#include <algorithm>
+#include <string_view>
+
+#include "cli/cli_failure.h"
+#include "cli/commands.h"
+#include "project/byte_stream.h"
+#include "version.h"
+
+namespace sonabank::cli {
+
+namespace {
+
+constexpr std::string_view kProgram = "sonabank-cli";
+
+void PrintHelp(std::ostream& out) {
+    out << "Usage: " << kProgram << " COMMAND ARGUMENTS...\n"
+        << "       " << kProgram << " --help | --version\n\n"
+        << "Builds and inspects Sonabank sound images (project files, *.bin).\n"
+        << "NUMBER is the fragment number that `list` shows, 0 for the first.\n\n"
+        << "Commands:\n";
+    for (const Command& command : Commands()) {
+        out << "  " << command.name << ' ' << command.synopsis << "\n      " << command.summary
+            << '\n';
+    }
+    out << "\nOptions:\n"
+        << "  --width 8|16         sample width of the RAW file: 8-bit unsigned (default)\n"
+        << "                       or 16-bit signed little-endian\n"
+        << "  --format FORMAT      pcm22050 (default), pcm11025 or adpcm; the RAW file must\n"
+        << "                       already have that rate, nothing is resampled\n"
+        << "  --description TEXT   up to 21 characters; empty: the RAW file's name. change\n"
+        << "                       keeps the current description when it is not given\n"
+        << "\nManifest (build): one fragment per line, separated by TABs:\n"
+        << "  RAWFILE  FORMAT  WIDTH  DESCRIPTION\n"
+        << "RAWFILE is relative to the manifest's folder; the description may be left out.\n"
+        << "Blank lines and lines starting with '#' are skipped. The first refused line\n"
+        << "is named and nothing is written.\n"
+        << "\nTexts are UTF-8 and are stored in code page 1251.\n"
+        << "Exit status: 0 success, 1 refused, 2 wrong usage, 3 input/output error.\n";
+}
+
+void PrintUsageHint(std::ostream& err, const Command* command) {
+    if (command) {
+        err << "Usage: " << kProgram << ' ' << command->name << ' ' << command->synopsis << '\n';
+    } else {
+        err << "Try '" << kProgram << " --help'.\n";
+    }
+}
+
+int RunCommand(const Command& command, std::span<const std::string> args, std::ostream& out) {
+    const Arguments parsed = ParseArguments(args, command.options);
+    if (parsed.positional.size() < command.minPositional) {
+        throw UsageError("missing arguments");
+    }
+    if (parsed.positional.size() > command.maxPositional) {
+        throw UsageError("too many arguments");
+    }
+    return command.run({parsed, out});
+}
+
+}  // namespace
+
+int RunCli(std::span<const std::string> args, std::ostream& out, std::ostream& err) {
+    if (args.empty()) {
+        err << kProgram << ": no command given\n";
+        PrintUsageHint(err, nullptr);
+        return kWrongUsage;
+    }
+    if (args[0] == "--help" || args[0] == "-h") {
+        PrintHelp(out);
+        return kSuccess;
+    }
+    if (args[0] == "--version") {
+        out << kProgram << ' ' << SONABANK_VERSION << '\n';
+        return kSuccess;
+    }
+    const auto commands = Commands();
+    const auto command = std::find_if(commands.begin(), commands.end(),
+                                      [&](const Command& c) { return c.name == args[0]; });
+    if (command == commands.end()) {
+        err << kProgram << ": unknown command \"" << args[0] << "\"\n";
+        PrintUsageHint(err, nullptr);
+        return kWrongUsage;
+    }
+
+    int status = kSuccess;
+    try {
+        status = RunCommand(*command, args.subspan(1), out);
+    } catch (const CliFailure& failure) {
+        err << failure.what() << '\n';
+        if (failure.status() == kWrongUsage) PrintUsageHint(err, &*command);
+        return failure.status();
+    } catch (const IoError& error) {
+        err << IoErrorText(error.code()) << '\n';
+        return kIoFailure;
+    }
+    // Output that never arrived (a full disk behind a redirection) is an
+    // input/output error, not a success.
+    out.flush();
+    if (!out) {
+        err << IoErrorText(IO_DISK_FULL) << '\n';
+        return kIoFailure;
+    }
+    return status;
+}
+
+}  // namespace sonabank::cli

@@ -1,0 +1,63 @@
+#include "cli/manifest.h"
+
+#include "cli/arguments.h"
+#include "cli/cli_failure.h"
+
+namespace sonabank::cli {
+
+namespace {
+
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+std::vector<std::string_view> SplitTabs(std::string_view line) {
+    std::vector<std::string_view> fields;
+    for (;;) {
+        const std::size_t tab = line.find('\t');
+        fields.push_back(line.substr(0, tab));
+        if (tab == std::string_view::npos) return fields;
+        line.remove_prefix(tab + 1);
+    }
+}
+
+bool IsBlank(std::string_view line) {
+    return line.find_first_not_of(" \t") == std::string_view::npos;
+}
+
+}  // namespace
+
+std::vector<ManifestEntry> ParseManifest(std::string_view text, std::string_view name) {
+    if (text.starts_with(kUtf8Bom)) text.remove_prefix(kUtf8Bom.size());
+    std::vector<ManifestEntry> entries;
+    int lineNumber = 0;
+    while (!text.empty()) {
+        const std::size_t newline = text.find('\n');
+        std::string_view line = text.substr(0, newline);
+        text.remove_prefix(newline == std::string_view::npos ? text.size() : newline + 1);
+        ++lineNumber;
+        // Manifests edited on Windows end their lines in CR LF.
+        if (line.ends_with('\r')) line.remove_suffix(1);
+        if (IsBlank(line) || line.starts_with('#')) continue;
+
+        const std::string where = std::string(name) + ":" + std::to_string(lineNumber) + ": ";
+        const auto fields = SplitTabs(line);
+        if (fields.size() < 3 || fields.size() > 4) {
+            throw UsageError(where +
+                             "expected RAWFILE, FORMAT, WIDTH and DESCRIPTION separated by TABs");
+        }
+        const auto format = ParseFormat(fields[1]);
+        if (!format) {
+            throw UsageError(where + "format must be pcm22050, pcm11025 or adpcm, not \"" +
+                             std::string(fields[1]) + "\"");
+        }
+        const auto width = ParseWidth(fields[2]);
+        if (!width) {
+            throw UsageError(where + "width must be 8 or 16, not \"" + std::string(fields[2]) +
+                             "\"");
+        }
+        entries.push_back({lineNumber, std::string(fields[0]), *format, *width,
+                           fields.size() == 4 ? std::string(fields[3]) : std::string()});
+    }
+    return entries;
+}
+
+}  // namespace sonabank::cli

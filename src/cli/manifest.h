@@ -1,0 +1,27 @@
+#pragma once
+
+// The manifest from which `build` makes a sound image: one fragment per line,
+// TAB-separated RAW path, format, width and description.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "codec/raw_import.h"
+#include "image/memory_image.h"
+
+namespace sonabank::cli {
+
+struct ManifestEntry {
+    int line = 0;         // 1-based, for messages
+    std::string rawPath;  // as written, relative to the manifest's folder
+    SoundFormat format = SoundFormat::PCM_22050;
+    SourceWidth width = SourceWidth::Bits8;
+    std::string description;  // UTF-8; empty gives the file name
+};
+
+// Blank lines and lines starting with '#' are skipped; the description may
+// be left out. Throws a usage error "NAME:LINE: ..." for a malformed line.
+std::vector<ManifestEntry> ParseManifest(std::string_view text, std::string_view name);
+
+}  // namespace sonabank::cli

@@ -1,0 +1,78 @@
+#include "cli/run_program.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <sstream>
+#include <stdexcept>
+
+extern char** environ;
+
+namespace sonabank::test {
+
+ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& args,
+                         const std::string& stdoutPath) {
+    TempDir scratch;
+    const std::string outPath = stdoutPath.empty() ? scratch.file("stdout") : stdoutPath;
+    const std::string errPath = scratch.file("stderr");
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) throw std::runtime_error("cannot start " + program);
+    int wstatus = 0;
+    if (waitpid(pid, &wstatus, 0) != pid) throw std::runtime_error("lost " + program);
+
+    ProgramResult result;
+    result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+    const auto out = stdoutPath.empty() ? ReadFile(outPath) : std::vector<std::uint8_t>();
+    const auto err = ReadFile(errPath);
+    result.out.assign(out.begin(), out.end());
+    result.err.assign(err.begin(), err.end());
+    return result;
+}
+
+std::string CliTest::Raw(const std::string& name, std::size_t size) {
+    std::vector<std::uint8_t> bytes(size);
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(i);
+    WriteFile(File(name), bytes);
+    return File(name);
+}
+
+std::string CliTest::NewImage(const std::string& name) {
+    const std::string path = File(name);
+    const ProgramResult made = Cli({"new", path});
+    if (made.status != 0) throw std::runtime_error("new failed: " + made.err);
+    return path;
+}
+
+std::vector<std::string> CliTest::Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+MemoryImage CliTest::ImageAt(const std::string& path) {
+    const auto bytes = ReadFile(path);
+    if (bytes.size() < IMAGE_SIZE) throw std::runtime_error("short image " + path);
+    MemoryImage image;
+    std::copy_n(bytes.begin(), IMAGE_SIZE, image.data());
+    return image;
+}
+
+}  // namespace sonabank::test

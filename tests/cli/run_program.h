@@ -1,0 +1,47 @@
+#pragma once
+
+// Runs a program to its end with its output caught, for end-to-end tests of
+// sonabank-cli and of the external tools that judge its files.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "image/memory_image.h"
+#include "support/temp_dir.h"
+
+namespace sonabank::test {
+
+struct ProgramResult {
+    int status = -1;  // exit status; 128 + signal number when killed
+    std::string out;
+    std::string err;
+};
+
+// stdin is /dev/null. stdout goes to `stdoutPath` when given (e.g. /dev/full),
+// else it is caught.
+ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& args,
+                         const std::string& stdoutPath = {});
+
+// A temporary folder with sonabank-cli at hand.
+class CliTest : public ::testing::Test {
+  public:
+    ProgramResult Cli(const std::vector<std::string>& args) {
+        return RunProgram(SONABANK_CLI, args);
+    }
+    std::string File(const std::string& name) const { return dir_.file(name); }
+    // A RAW file of `size` bytes counting 0, 1, 2, ... (mod 256).
+    std::string Raw(const std::string& name, std::size_t size);
+    // A fresh image made by `new`.
+    std::string NewImage(const std::string& name = "bank.bin");
+    // Lines of `text` without their line ends.
+    static std::vector<std::string> Lines(const std::string& text);
+    // The first IMAGE_SIZE bytes of a project file.
+    static MemoryImage ImageAt(const std::string& path);
+
+    TempDir dir_;
+};
+
+}  // namespace sonabank::test
