@@ -52,7 +52,8 @@ std::optional<Refusal> AddFragment(MemoryImage& image, ImportRequest request) {
 
 // Refusals that concern the RAW file name it; the others stand alone.
 CliFailure RefusedImport(Refusal refusal, const std::string& rawPath) {
-    const bool aboutFile = refusal == Refusal::CannotOpen || refusal == Refusal::TooBig;
+    const bool aboutFile = refusal == Refusal::CannotOpen || refusal == Refusal::TooBig ||
+                           refusal == Refusal::NoSoundData;
     return Refused(refusal, aboutFile ? rawPath : std::string());
 }
 
@@ -215,7 +216,7 @@ int RunCheck(const CommandContext& c) {
     const auto problems = CheckCatalogue(image);
     for (const CatalogueProblem& problem : problems) c.out << DescribeProblem(problem) << '\n';
     if (!problems.empty()) return kRefused;
-    c.out << "OK: " << ListFragments(image).count() << " fragments, catalogue intact\n";
+    c.out << "OK: catalogue intact, fragments: " << ListFragments(image).count() << '\n';
     return kSuccess;
 }
 

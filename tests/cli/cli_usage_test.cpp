@@ -74,6 +74,7 @@ TEST_F(Usage, RefusalsPrintTheProgramsTextAndExitWith1) {
     WriteFile(File("lower.bin"), wrongMagic);
     const std::string readOnlyRaw = Raw("ro.raw", 10);
     MakeReadOnly(readOnlyRaw);
+    Raw("empty.raw", 0);
     Raw("big.raw", DATA_CAPACITY);  // one page too many behind the first fragment
 
     struct Case {
@@ -86,6 +87,8 @@ TEST_F(Usage, RefusalsPrintTheProgramsTextAndExitWith1) {
         {{"add", image, File("absent.raw")}, File("absent.raw") + ": Невозможно открыть файл!\n"},
         {{"add", image, readOnlyRaw}, readOnlyRaw + ": Невозможно открыть файл!\n"},
         {{"add", image, ""}, "Вы не указали файл со звуковыми данными!\n"},
+        {{"add", image, File("empty.raw")},
+         File("empty.raw") + ": Файл не содержит звуковых данных!\n"},
         {{"add", image, File("big.raw")}, File("big.raw") + ": Файл слишком велик!\n"},
         {{"change", image, "0", File("big.raw")}, File("big.raw") + ": Файл слишком велик!\n"},
     };
