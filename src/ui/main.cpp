@@ -1,14 +1,51 @@
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QScreen>
+#include <QTimer>
 #include <QTranslator>
+#include <chrono>
+#include <cstdio>
 
 #include "playback/qt_sound_player.h"
 #include "playback/steady_tick_source.h"
 #include "ui/main_form.h"
 
+namespace {
+
+// For scripts/bench, which measures the time from the program's start to its
+// first painted window: with SONABANK_FIRST_PAINT_EXIT set, the program prints
+// "first-paint-ns" and the wall-clock time in nanoseconds since the epoch once
+// the window has been painted, and quits.
+class FirstPaintProbe : public QObject {
+  public:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint && !seen_) {
+            seen_ = true;
+            // Queued behind the rest of the paint, so the whole window is drawn.
+            QTimer::singleShot(0, [] {
+                const auto now = std::chrono::system_clock::now().time_since_epoch();
+                std::printf("first-paint-ns %lld\n",
+                            static_cast<long long>(
+                                std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()));
+                std::fflush(stdout);
+                QCoreApplication::quit();
+            });
+        }
+        return false;
+    }
+
+  private:
+    bool seen_ = false;
+};
+
+}  // namespace
+
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    FirstPaintProbe firstPaintProbe;
+    if (qEnvironmentVariableIsSet("SONABANK_FIRST_PAINT_EXIT")) {
+        app.installEventFilter(&firstPaintProbe);
+    }
     QApplication::setApplicationName(QStringLiteral("Sonabank"));
 
     // Qt's own buttons and dialogs (Yes, No, Cancel, the file dialogs) speak
