@@ -1,0 +1,142 @@
+#include "codec/adpcm.h"
+
+#include <algorithm>
+#include <array>
+#include <stdexcept>
+
+namespace sonabank {
+
+AdpcmState adpcmState;
+
+namespace {
+
+constexpr int MAX_STEP_INDEX = 88;
+constexpr std::int32_t PREDICTOR_LIMIT = 32767;  // symmetric: -32768 is never reached
+
+constexpr std::array<std::uint16_t, MAX_STEP_INDEX + 1> kStepSize = {
+    7,     8,     9,     10,    11,    12,    13,    14,    16,    17,    19,   21,    23,
+    25,    28,    31,    34,    37,    41,    45,    50,    55,    60,    66,   73,    80,
+    88,    97,    107,   118,   130,   143,   157,   173,   190,   209,   230,  253,   279,
+    307,   337,   371,   408,   449,   494,   544,   598,   658,   724,   796,  876,   963,
+    1060,  1166,  1282,  1411,  1552,  1707,  1878,  2066,  2272,  2499,  2749, 3024,  3327,
+    3660,  4026,  4428,  4871,  5358,  5894,  6484,  7132,  7845,  8630,  9493, 10442, 11487,
+    12635, 13899, 15289, 16818, 18500, 20350, 22385, 24623, 27086, 29794, 32767};
+
+constexpr std::array<std::int8_t, 16> kIndexAdjust = {-1, -1, -1, -1, 2, 4, 6, 8,
+                                                      -1, -1, -1, -1, 2, 4, 6, 8};
+
+// What one code does to the state at one step index: the signed predictor
+// change and the next step index. Encoder and decoder both advance through
+// this table, which is what keeps their predictor tracks identical. Step
+// indices are kept as row offsets (index * 16) so that the next lookup is a
+// plain addition of the code.
+struct Transition {
+    std::int32_t delta;
+    std::uint32_t nextRow;
+};
+
+constexpr std::array<Transition, (MAX_STEP_INDEX + 1)* 16> kTransitions = [] {
+    std::array<Transition, (MAX_STEP_INDEX + 1) * 16> table{};
+    for (int index = 0; index <= MAX_STEP_INDEX; ++index) {
+        const std::int32_t step = kStepSize[index];
+        for (int code = 0; code < 16; ++code) {
+            std::int32_t vpdiff = step >> 3;
+            if (code & 4) vpdiff += step;
+            if (code & 2) vpdiff += step >> 1;
+            if (code & 1) vpdiff += step >> 2;
+            const int next = std::clamp(index + kIndexAdjust[code], 0, MAX_STEP_INDEX);
+            table[index * 16 + code] = {(code & 8) ? -vpdiff : vpdiff,
+                                        static_cast<std::uint32_t>(next * 16)};
+        }
+    }
+    return table;
+}();
+
+// For each step index, the values the encoder's three weighted bits can add
+// up to, ascending: step/4, step/2, step/2 + step/4, step, ... (with the
+// step halved by shifts). They ascend strictly, since step/4 is at least 1.
+constexpr std::array<std::array<std::int32_t, 7>, MAX_STEP_INDEX + 1> kPartialSums = [] {
+    std::array<std::array<std::int32_t, 7>, MAX_STEP_INDEX + 1> table{};
+    for (int index = 0; index <= MAX_STEP_INDEX; ++index) {
+        const std::int32_t step = kStepSize[index];
+        for (int bits = 1; bits < 8; ++bits) {
+            table[index][bits - 1] = ((bits & 4) ? step : 0) + ((bits & 2) ? step >> 1 : 0) +
+                                     ((bits & 1) ? step >> 2 : 0);
+        }
+    }
+    return table;
+}();
+
+// The codec state while a call or a run works on it.
+struct Cursor {
+    std::int32_t predictor;
+    std::uint32_t row;  // step index * 16
+
+    static Cursor Load() {
+        return {adpcmState.predictor, static_cast<std::uint32_t>(adpcmState.stepIndex) * 16};
+    }
+    void Store() const {
+        adpcmState.predictor = predictor;
+        adpcmState.stepIndex = static_cast<std::int8_t>(row / 16);
+    }
+    // Applies a code (0..15) and returns the new predictor.
+    std::int32_t Advance(unsigned code) {
+        const Transition& t = kTransitions[row + code];
+        predictor = std::clamp(predictor + t.delta, -PREDICTOR_LIMIT, PREDICTOR_LIMIT);
+        row = t.nextRow;
+        return predictor;
+    }
+};
+
+// High byte of the predictor with its top bit inverted: 8-bit unsigned.
+inline std::uint8_t ToUnsigned8(std::int32_t predictor) {
+    return static_cast<std::uint8_t>((predictor + 32768) >> 8);
+}
+
+}  // namespace
+
+void AdpcmReset() {
+    adpcmState = AdpcmState{};
+}
+
+std::uint8_t AdpcmEncode(std::int16_t sample) {
+    Cursor state = Cursor::Load();
+    const std::int32_t diff = sample - state.predictor;
+    const std::int32_t sign = diff >> 31;  // 0 or -1
+    const std::int32_t magnitude = (diff ^ sign) - sign;
+    // The successive approximation picks the largest partial sum of the step
+    // that the difference reaches; counting the sums reached gives the same
+    // three bits without a chain of dependent comparisons.
+    const std::array<std::int32_t, 7>& sums = kPartialSums[state.row / 16];
+    unsigned code = static_cast<unsigned>(sign) & 8;
+    for (const std::int32_t sum : sums) code += static_cast<unsigned>(magnitude >= sum);
+
+    state.Advance(code);
+    state.Store();
+    return static_cast<std::uint8_t>(code);
+}
+
+std::uint8_t AdpcmDecode(std::uint8_t code) {
+    Cursor state = Cursor::Load();
+    const std::uint8_t sample = ToUnsigned8(state.Advance(code & 15u));
+    state.Store();
+    return sample;
+}
+
+void AdpcmDecodeRun(std::span<const std::uint8_t> stored, std::span<std::uint8_t> out) {
+    if (out.size() < 2 * stored.size()) {
+        throw std::invalid_argument(
+            "AdpcmDecodeRun: output smaller than two bytes per stored byte");
+    }
+    // The state lives in registers for the run and goes back to the shared
+    // instance at the end, as if AdpcmDecode had been called per code.
+    Cursor state{0, 0};
+    std::uint8_t* dst = out.data();
+    for (const std::uint8_t byte : stored) {
+        *dst++ = ToUnsigned8(state.Advance(byte >> 4));
+        *dst++ = ToUnsigned8(state.Advance(byte & 15u));
+    }
+    state.Store();
+}
+
+}  // namespace sonabank
