@@ -55,11 +55,15 @@ class Converter {
             char* out = buffer;
             std::size_t outLeft = sizeof buffer;
             const std::size_t result = iconv(cd_, &in, &inLeft, &out, &outLeft);
+            const int error = errno;
             output.append(buffer, static_cast<std::size_t>(out - buffer));
-            if (result != static_cast<std::size_t>(-1) || errno == E2BIG) continue;
-            // EILSEQ or EINVAL: an unconvertible or malformed character.
+            if (result != static_cast<std::size_t>(-1) || error == E2BIG) continue;
+            // EILSEQ: an unconvertible or malformed character; EINVAL: the
+            // input ends inside a character, which then stands for one more.
             output.push_back('?');
-            const std::size_t step = std::min(std::max<std::size_t>(skip({in, inLeft}), 1), inLeft);
+            const std::size_t step =
+                error == EINVAL ? inLeft
+                                : std::min(std::max<std::size_t>(skip({in, inLeft}), 1), inLeft);
             in += step;
             inLeft -= step;
         }

@@ -92,7 +92,7 @@ std::string IoErrorText(int code) {
             text = "I/O error " + std::to_string(code);
             break;
     }
-    if (!text.empty() && text.back() > '.') text.push_back('.');
+    if (text.back() > '.') text.push_back('.');
     return text;
 }
 

@@ -24,6 +24,7 @@ TEST(Codepage, Utf8ToCp1251) {
          "b",
          "a?b"},
         {"truncated sequence at the end", "ab\xD0", "ab?"},
+        {"truncated three-byte sequence is one character", "ab\xE2\x82", "ab?"},
         {"lone continuation byte", "\x80x", "?x"},
         {"zero bytes pass", std::string("a\0b", 3), std::string("a\0b", 3)},
         {"empty", "", ""},
