@@ -51,10 +51,10 @@ void PrintUsageHint(std::ostream& err, const Command* command) {
 int RunCommand(const Command& command, std::span<const std::string> args, std::ostream& out) {
     const Arguments parsed = ParseArguments(args, command.options);
     if (parsed.positional.size() < command.minPositional) {
-        throw UsageError("missing arguments");
+        throw UsageError(std::string(command.name) + ": missing arguments");
     }
     if (parsed.positional.size() > command.maxPositional) {
-        throw UsageError("too many arguments");
+        throw UsageError(std::string(command.name) + ": too many arguments");
     }
     return command.run({parsed, out});
 }
