@@ -1,0 +1,62 @@
+#include "support/fault_injector.h"
+
+#include <stdexcept>
+#include <string>
+
+namespace sonabank::test {
+
+FaultInjector::FaultInjector(std::optional<FileOp> kind, int n, FaultAction action)
+    : kind_(kind), n_(n), action_(action) {
+    SetFileFaultHook(this);
+}
+
+FaultInjector::~FaultInjector() {
+    SetFileFaultHook(nullptr);
+}
+
+FaultAction FaultInjector::Before(FileOp op) {
+    operations_.push_back(op);
+    if (kind_ && op != *kind_) return FaultAction::Proceed;
+    if (++seen_ != n_) return FaultAction::Proceed;
+    firedOn_ = op;
+    return action_;
+}
+
+const char* FileOpName(FileOp op) {
+    switch (op) {
+        case FileOp::Open:
+            return "open";
+        case FileOp::Create:
+            return "create";
+        case FileOp::Size:
+            return "size";
+        case FileOp::Read:
+            return "read";
+        case FileOp::Write:
+            return "write";
+        case FileOp::Sync:
+            return "sync";
+        case FileOp::Rename:
+            return "rename";
+        case FileOp::Close:
+            return "close";
+    }
+    return "?";
+}
+
+int WalkFaults(std::optional<FileOp> kind, FaultAction action,
+               const std::function<void(const FaultInjector&)>& attempt, int limit) {
+    for (int n = 1; n <= limit; ++n) {
+        bool fired = false;
+        {
+            FaultInjector injector(kind, n, action);
+            attempt(injector);
+            fired = injector.fired();
+        }
+        if (!fired) return n - 1;
+    }
+    throw std::runtime_error("WalkFaults: the command went on past " + std::to_string(limit) +
+                             " file operations");
+}
+
+}  // namespace sonabank::test

@@ -1,0 +1,55 @@
+#pragma once
+
+// Makes one operation of the byte-stream file layer fail or come up short, so
+// that a test can walk a failure over every step of a file command.
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "project/byte_stream.h"
+
+namespace sonabank::test {
+
+class FaultInjector : public FileFaultHook {
+  public:
+    // Injects `action` at the n-th operation (counted from 1) of `kind`, or of
+    // any kind when `kind` is empty. n = 0 injects nothing and only counts.
+    // The injector installs itself and uninstalls itself when destroyed.
+    FaultInjector(std::optional<FileOp> kind, int n, FaultAction action);
+    ~FaultInjector() override;
+    FaultInjector(const FaultInjector&) = delete;
+    FaultInjector& operator=(const FaultInjector&) = delete;
+
+    FaultAction Before(FileOp op) override;
+
+    // The operation the fault was injected into; nothing when the command
+    // never reached the n-th operation.
+    std::optional<FileOp> firedOn() const { return firedOn_; }
+    bool fired() const { return firedOn_.has_value(); }
+    FaultAction action() const { return action_; }
+    // Every operation asked about, in order.
+    const std::vector<FileOp>& operations() const { return operations_; }
+
+  private:
+    std::optional<FileOp> kind_;
+    int n_;
+    FaultAction action_;
+    int seen_ = 0;
+    std::optional<FileOp> firedOn_;
+    std::vector<FileOp> operations_;
+};
+
+// "open", "create", "size", "read", "write", "sync", "rename", "close".
+const char* FileOpName(FileOp op);
+
+// Runs `attempt` once for each n = 1, 2, ... with a fault injected at the n-th
+// operation of `kind` (any kind when empty), and once more for the first n
+// that the command no longer reaches, so that `attempt` also sees the command
+// complete. `attempt` makes its own starting state every time and checks the
+// outcome against the injector. Returns the number of runs in which the fault
+// fired. Throws when a command does not end within `limit` operations.
+int WalkFaults(std::optional<FileOp> kind, FaultAction action,
+               const std::function<void(const FaultInjector&)>& attempt, int limit = 10000);
+
+}  // namespace sonabank::test
