@@ -25,6 +25,12 @@ constexpr std::array<std::uint16_t, MAX_STEP_INDEX + 1> kStepSize = {
 constexpr std::array<std::int8_t, 16> kIndexAdjust = {-1, -1, -1, -1, 2, 4, 6, 8,
                                                       -1, -1, -1, -1, 2, 4, 6, 8};
 
+// The part of a predictor change that the three magnitude bits of a code
+// weigh: the step, half of it and a quarter of it, each halved by a shift.
+constexpr std::int32_t WeightedStep(std::int32_t step, int bits) {
+    return ((bits & 4) ? step : 0) + ((bits & 2) ? step >> 1 : 0) + ((bits & 1) ? step >> 2 : 0);
+}
+
 // What one code does to the state at one step index: the signed predictor
 // change and the next step index. Encoder and decoder both advance through
 // this table, which is what keeps their predictor tracks identical. Step
@@ -40,10 +46,7 @@ constexpr std::array<Transition, (MAX_STEP_INDEX + 1)* 16> kTransitions = [] {
     for (int index = 0; index <= MAX_STEP_INDEX; ++index) {
         const std::int32_t step = kStepSize[index];
         for (int code = 0; code < 16; ++code) {
-            std::int32_t vpdiff = step >> 3;
-            if (code & 4) vpdiff += step;
-            if (code & 2) vpdiff += step >> 1;
-            if (code & 1) vpdiff += step >> 2;
+            const std::int32_t vpdiff = (step >> 3) + WeightedStep(step, code & 7);
             const int next = std::clamp(index + kIndexAdjust[code], 0, MAX_STEP_INDEX);
             table[index * 16 + code] = {(code & 8) ? -vpdiff : vpdiff,
                                         static_cast<std::uint32_t>(next * 16)};
@@ -52,17 +55,14 @@ constexpr std::array<Transition, (MAX_STEP_INDEX + 1)* 16> kTransitions = [] {
     return table;
 }();
 
-// For each step index, the values the encoder's three weighted bits can add
-// up to, ascending: step/4, step/2, step/2 + step/4, step, ... (with the
-// step halved by shifts). They ascend strictly, since step/4 is at least 1.
+// For each step index, the values the three magnitude bits can weigh, from
+// bits 1 to 7. They ascend strictly (step/4 is at least 1), which is what lets
+// the encoder count them instead of approximating bit by bit.
 constexpr std::array<std::array<std::int32_t, 7>, MAX_STEP_INDEX + 1> kPartialSums = [] {
     std::array<std::array<std::int32_t, 7>, MAX_STEP_INDEX + 1> table{};
     for (int index = 0; index <= MAX_STEP_INDEX; ++index) {
         const std::int32_t step = kStepSize[index];
-        for (int bits = 1; bits < 8; ++bits) {
-            table[index][bits - 1] = ((bits & 4) ? step : 0) + ((bits & 2) ? step >> 1 : 0) +
-                                     ((bits & 1) ? step >> 2 : 0);
-        }
+        for (int bits = 1; bits < 8; ++bits) table[index][bits - 1] = WeightedStep(step, bits);
     }
     return table;
 }();
