@@ -8,6 +8,7 @@
 #include "image/fragment_list.h"
 #include "playback/wav_render.h"
 #include "project/byte_stream.h"
+#include "support/fault_injector.h"
 #include "version.h"
 #include "window_fixture.h"
 
@@ -361,31 +362,27 @@ TEST_F(WindowTest, ExportRestoresTheProjectFilterOnEveryWayOut) {
     Add({RawFile("adpcm.raw", 1000), "RB_ADPCM", "RB_8bit", "Beep"});
     window->Mess->selectRow(0);
 
-    struct FailingWrites : FileFaultHook {
-        FaultAction Before(FileOp op) override {
-            return op == FileOp::Write ? FaultAction::Short : FaultAction::Proceed;
-        }
-    } failingWrites;
     const std::string good = dir.file("bell.raw");
     const struct {
         std::optional<QString> answer;
-        FileFaultHook* hook;
+        bool shortWrite;
         std::vector<QString> messages;
     } cases[] = {
-        {std::nullopt, nullptr, {}},
+        {std::nullopt, false, {}},
         {QString::fromStdString(dir.file("no/such/folder/x.raw")),
-         nullptr,
+         false,
          {"Невозможно создать файл!"}},
-        {QString::fromStdString(dir.file("short.raw")), &failingWrites, {"Disk full."}},
-        {QString::fromStdString(good), nullptr, {}},
+        {QString::fromStdString(dir.file("short.raw")), true, {"Disk full."}},
+        {QString::fromStdString(good), false, {}},
     };
     for (const auto& c : cases) {
         prompts.shown.clear();
         prompts.dialogs.clear();
         prompts.files = {c.answer};
-        SetFileFaultHook(c.hook);
+        std::optional<FaultInjector> fault;
+        if (c.shortWrite) fault.emplace(FileOp::Write, 1, FaultAction::Short);
         window->TB_Export->click();
-        SetFileFaultHook(nullptr);
+        fault.reset();
         ASSERT_EQ(prompts.dialogs.size(), 1u);
         EXPECT_EQ(prompts.dialogs[0].filter, RawFilter());
         EXPECT_EQ(prompts.dialogs[0].fileName, "Bell (PCM 11025 Hz)");

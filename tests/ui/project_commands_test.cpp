@@ -1,4 +1,5 @@
 #include "image/fragment_list.h"
+#include "support/fault_injector.h"
 #include "window_fixture.h"
 
 namespace sonabank::test {
@@ -129,15 +130,13 @@ TEST_F(ProjectTest, OpenShowsTheProjectOrRefusesTheFile) {
 // save did not happen, stop it.
 TEST_F(ProjectTest, TheSaveQuestionGuardsNewOpenAndClosing) {
     enum class Command { New, Open, Close };
-    enum class Reply { Cancel, No, YesSaved, YesDialogCancelled, YesSaveFailed };
+    enum class Reply { Cancel, No, YesSaved, YesDialogCancelled, YesSaveRefused, YesWriteFailed };
     const struct {
         Reply reply;
         bool goesOn;
-    } replies[] = {{Reply::Cancel, false},
-                   {Reply::No, true},
-                   {Reply::YesSaved, true},
-                   {Reply::YesDialogCancelled, false},
-                   {Reply::YesSaveFailed, false}};
+    } replies[] = {{Reply::Cancel, false},         {Reply::No, true},
+                   {Reply::YesSaved, true},        {Reply::YesDialogCancelled, false},
+                   {Reply::YesSaveRefused, false}, {Reply::YesWriteFailed, false}};
     const std::string locked = dir.file("locked.bin");
     WriteFile(locked, {});
     MakeReadOnly(locked);
@@ -163,10 +162,18 @@ TEST_F(ProjectTest, TheSaveQuestionGuardsNewOpenAndClosing) {
                     prompts.answers = {Answer::Yes};
                     prompts.files = {std::nullopt};
                     break;
-                case Reply::YesSaveFailed:
+                case Reply::YesSaveRefused:
                     window->projectFileName = QString::fromStdString(locked);
                     prompts.answers = {Answer::Yes};
                     break;
+                case Reply::YesWriteFailed:
+                    window->projectFileName = QString::fromStdString(dir.file("saved.bin"));
+                    prompts.answers = {Answer::Yes};
+                    break;
+            }
+            std::optional<FaultInjector> fault;
+            if (r.reply == Reply::YesWriteFailed) {
+                fault.emplace(FileOp::Write, 1, FaultAction::Short);
             }
             // Open's own dialog is cancelled once it comes.
             if (command == Command::Open && r.goesOn) prompts.files.push_back(std::nullopt);
@@ -189,7 +196,11 @@ TEST_F(ProjectTest, TheSaveQuestionGuardsNewOpenAndClosing) {
                     wentOn = !window->isVisible();
                     break;
             }
+            fault.reset();
             EXPECT_EQ(prompts.shown.front().text, "Сохранить проект?");
+            if (r.reply == Reply::YesWriteFailed) {
+                EXPECT_EQ(prompts.shown.back().text, "Disk full.");
+            }
             EXPECT_EQ(prompts.shown.front().icon, Icon::Question);
             EXPECT_EQ(wentOn, r.goesOn);
             EXPECT_TRUE(prompts.answers.empty());
