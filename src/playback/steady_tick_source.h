@@ -1,0 +1,16 @@
+#pragma once
+
+// The tick counter playback deadlines are measured in.
+
+#include "playback/sound_output.h"
+
+namespace sonabank {
+
+// Milliseconds of the monotonic clock, cut to 32 bits so that they wrap like
+// the deadlines computed from them.
+class SteadyTickSource final : public TickSource {
+  public:
+    std::uint32_t Now() override;
+};
+
+}  // namespace sonabank
