@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <stdexcept>
 
 namespace sonabank {
@@ -32,10 +33,9 @@ constexpr std::int32_t WeightedStep(std::int32_t step, int bits) {
 }
 
 // What one code does to the state at one step index: the signed predictor
-// change and the next step index. Encoder and decoder both advance through
-// this table, which is what keeps their predictor tracks identical. Step
-// indices are kept as row offsets (index * 16) so that the next lookup is a
-// plain addition of the code.
+// change and the next step index. The decoder advances through this table.
+// Step indices are kept as row offsets (index * 16) so that the next lookup is
+// a plain addition of the code.
 struct Transition {
     std::int32_t delta;
     std::uint32_t nextRow;
@@ -55,17 +55,51 @@ constexpr std::array<Transition, (MAX_STEP_INDEX + 1)* 16> kTransitions = [] {
     return table;
 }();
 
-// For each step index, the values the three magnitude bits can weigh, from
-// bits 1 to 7. They ascend strictly (step/4 is at least 1), which is what lets
-// the encoder count them instead of approximating bit by bit.
-constexpr std::array<std::array<std::int32_t, 7>, MAX_STEP_INDEX + 1> kPartialSums = [] {
-    std::array<std::array<std::int32_t, 7>, MAX_STEP_INDEX + 1> table{};
+// What the encoder needs at one step index: the parts of the step that the
+// three magnitude bits weigh, the step >> 3 every code adds, and where the
+// records of the eight step indices a magnitude leads to begin in
+// kEncoderSuccessors.
+struct EncoderStep {
+    std::int32_t step;
+    std::int32_t half;
+    std::int32_t quarter;
+    std::int16_t eighth;
+    std::int8_t index;
+    std::uint16_t successors;
+};
+
+constexpr EncoderStep MakeEncoderStep(int index) {
+    const std::int32_t step = kStepSize[index];
+    return {WeightedStep(step, 4),           WeightedStep(step, 2),
+            WeightedStep(step, 1),           static_cast<std::int16_t>(step >> 3),
+            static_cast<std::int8_t>(index), static_cast<std::uint16_t>(index * 8)};
+}
+
+constexpr std::array<EncoderStep, MAX_STEP_INDEX + 1> kEncoderSteps = [] {
+    std::array<EncoderStep, MAX_STEP_INDEX + 1> table{};
+    for (int index = 0; index <= MAX_STEP_INDEX; ++index) table[index] = MakeEncoderStep(index);
+    return table;
+}();
+
+// By step index and magnitude (the code without its sign bit), the record of
+// the next step index, so that one load takes the encoder from one sample's
+// step to the next.
+constexpr std::array<EncoderStep, (MAX_STEP_INDEX + 1)* 8> kEncoderSuccessors = [] {
+    std::array<EncoderStep, (MAX_STEP_INDEX + 1) * 8> table{};
     for (int index = 0; index <= MAX_STEP_INDEX; ++index) {
-        const std::int32_t step = kStepSize[index];
-        for (int bits = 1; bits < 8; ++bits) table[index][bits - 1] = WeightedStep(step, bits);
+        for (int magnitude = 0; magnitude < 8; ++magnitude) {
+            table[index * 8 + magnitude] =
+                MakeEncoderStep(std::clamp(index + kIndexAdjust[magnitude], 0, MAX_STEP_INDEX));
+        }
     }
     return table;
 }();
+
+// The record of adpcmState.stepIndex as the last encode left it. Looking it
+// up from the index at every call would put a second dependent load between
+// one sample and the next. It is checked against the index, so a reset, a
+// decode or a state set from outside is noticed.
+const EncoderStep* encoderStep = &kEncoderSteps[0];
 
 // The codec state while a call or a run works on it.
 struct Cursor {
@@ -100,20 +134,39 @@ void AdpcmReset() {
 }
 
 std::uint8_t AdpcmEncode(std::int16_t sample) {
-    Cursor state = Cursor::Load();
-    const std::int32_t diff = sample - state.predictor;
-    const std::int32_t sign = diff >> 31;  // 0 or -1
-    const std::int32_t magnitude = (diff ^ sign) - sign;
-    // The successive approximation picks the largest partial sum of the step
-    // that the difference reaches; counting the sums reached gives the same
-    // three bits without a chain of dependent comparisons.
-    const std::array<std::int32_t, 7>& sums = kPartialSums[state.row / 16];
-    unsigned code = static_cast<unsigned>(sign) & 8;
-    for (const std::int32_t sum : sums) code += static_cast<unsigned>(magnitude >= sum);
+    const EncoderStep* at = encoderStep;
+    if (at->index != adpcmState.stepIndex) [[unlikely]] {
+        at = &kEncoderSteps[static_cast<std::uint8_t>(adpcmState.stepIndex)];
+    }
 
-    state.Advance(code);
-    state.Store();
-    return static_cast<std::uint8_t>(code);
+    // The successive approximation of |sample - predictor|, written so that
+    // the compiler makes conditional moves of it: the sign of the difference
+    // and the three bits are noise to a branch predictor.
+    const std::int32_t diff = sample - adpcmState.predictor;
+    const std::int32_t sign = diff >> 31;  // 0 or -1
+    std::int32_t rest = std::abs(diff);
+    std::int32_t less = rest - at->step;
+    const bool four = less >= 0;
+    rest = four ? less : rest;
+    less = rest - at->half;
+    const bool two = less >= 0;
+    rest = two ? less : rest;
+    less = rest - at->quarter;
+    const bool one = less >= 0;
+    rest = one ? less : rest;
+    const unsigned magnitude = unsigned{four} << 2 | unsigned{two} << 1 | unsigned{one};
+
+    // The predictor moves by eighth plus the parts taken, |diff| - rest, which
+    // lands it on the sample plus or minus (eighth - rest). Moving up it can
+    // only pass 32767 and moving down only -32767, so with the sign folded out
+    // one bound is all there is to clamp against.
+    const std::int32_t folded = ((sample ^ sign) - sign) + at->eighth - rest;
+    adpcmState.predictor = (std::min(folded, PREDICTOR_LIMIT) ^ sign) - sign;
+
+    at = &kEncoderSuccessors[at->successors + magnitude];
+    encoderStep = at;
+    adpcmState.stepIndex = at->index;
+    return static_cast<std::uint8_t>(magnitude | (static_cast<unsigned>(sign) & 8));
 }
 
 std::uint8_t AdpcmDecode(std::uint8_t code) {
