@@ -139,24 +139,19 @@ constexpr Conversion k16Adpcm{SourceWidth::Bits16, SoundFormat::ADPCM_11025};
 
 BENCHMARK_CAPTURE(BM_ImportRaw, 8pcm, k8Pcm, Signal::Speech)
     ->Name("ImportRaw/8bit-PCM")
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_ImportRaw, 16pcm, k16Pcm, Signal::Speech)
     ->Name("ImportRaw/16bit-PCM")
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_ImportRaw, 8adpcm, k8Adpcm, Signal::Speech)
     ->Name("ImportRaw/8bit-ADPCM")
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_ImportRaw, 16adpcm, k16Adpcm, Signal::Speech)
     ->Name("ImportRaw/16bit-ADPCM")
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_ImportRaw, 16adpcm_noise, k16Adpcm, Signal::Noise)
     ->Name("ImportRaw/16bit-ADPCM/noise")
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace sonabank::bench

@@ -62,20 +62,12 @@ void BM_ListFragmentsAndUsage(benchmark::State& state) {
 
 BENCHMARK(BM_ResizeFragmentShrink)
     ->Name("ResizeFragment/full-shrink-first")
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ResizeFragmentGrow)
     ->Name("ResizeFragment/full-grow-first")
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-BENCHMARK(BM_DeleteFragment)
-    ->Name("DeleteFragment/full-first")
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-BENCHMARK(BM_ListFragmentsAndUsage)
-    ->Name("UpdateMessList/core-100")
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DeleteFragment)->Name("DeleteFragment/full-first")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ListFragmentsAndUsage)->Name("UpdateMessList/core-100")->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace sonabank::bench

@@ -44,20 +44,16 @@ void BM_ExportRaw(benchmark::State& state, SoundFormat format) {
 
 BENCHMARK_CAPTURE(BM_RenderWave, pcm, SoundFormat::PCM_22050)
     ->Name("RenderWave/largest-PCM")
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_RenderWave, adpcm, SoundFormat::ADPCM_11025)
     ->Name("RenderWave/largest-ADPCM")
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_ExportRaw, pcm, SoundFormat::PCM_22050)
     ->Name("ExportRaw/largest-PCM")
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_ExportRaw, adpcm, SoundFormat::ADPCM_11025)
     ->Name("ExportRaw/largest-ADPCM")
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace sonabank::bench

@@ -50,11 +50,10 @@ void BM_SaveProject(benchmark::State& state, bool memoryFileSystem) {
     if (memoryFileSystem) state.SetLabel("< 5 ms");
 }
 
-BENCHMARK(BM_OpenProject)->Name("OpenProject")->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_OpenProject)->Name("OpenProject")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_SaveProject, tmpfs, true)
     ->Name("SaveProject/tmpfs-no-sync-cost")
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_SaveProject, disk, false)
     ->Name("SaveProject/disk-with-sync")
     ->Unit(benchmark::kMillisecond)

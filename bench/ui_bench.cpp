@@ -53,12 +53,10 @@ void BM_UpdateMessList(benchmark::State& state, bool paint) {
 
 BENCHMARK_CAPTURE(BM_UpdateMessList, rebuild, false)
     ->Name("UpdateMessList/window-100")
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_UpdateMessList, rebuild_paint, true)
     ->Name("UpdateMessList/window-100-painted")
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace sonabank::bench
