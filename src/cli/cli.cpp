@@ -37,7 +37,8 @@ void PrintHelp(std::ostream& out) {
         << "Blank lines and lines starting with '#' are skipped. The first refused line\n"
         << "is named and nothing is written.\n"
         << "\nTexts are UTF-8 and are stored in code page 1251.\n"
-        << "Exit status: 0 success, 1 refused, 2 wrong usage, 3 input/output error.\n";
+        << "Exit status: 0 success, 1 refused, 2 wrong usage, 3 input/output error,\n"
+        << "130 play stopped by Ctrl+C.\n";
 }
 
 void PrintUsageHint(std::ostream& err, const Command* command) {

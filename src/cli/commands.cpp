@@ -7,6 +7,7 @@
 
 #include "cli/cli_failure.h"
 #include "cli/manifest.h"
+#include "cli/play_command.h"
 #include "codec/raw_import.h"
 #include "image/catalogue_check.h"
 #include "image/fragment_list.h"
@@ -168,6 +169,11 @@ int RunWav(const CommandContext& c) {
     return kSuccess;
 }
 
+int RunPlay(const CommandContext& c) {
+    const MemoryImage image = LoadImage(c.args.positional[0]);
+    return PlayFragment(image, FragmentRowOf(c.args.positional[1], ListFragments(image)));
+}
+
 std::string ReadManifest(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -241,6 +247,9 @@ constexpr Command kCommands[] = {
      RunExport},
     {"wav", "IMAGE NUMBER OUTFILE", "write the WAV file a fragment is played from", 3, 3, 0,
      RunWav},
+    {"play", "IMAGE NUMBER",
+     "play a fragment through the desktop's sound server until it ends; Ctrl+C stops it", 2, 2, 0,
+     RunPlay},
     {"build", "IMAGE MANIFEST", "make a fresh image from a manifest", 2, 2, 0, RunBuild},
     {"check", "IMAGE", "report every broken invariant of the catalogue", 1, 1, 0, RunCheck},
 };

@@ -1,0 +1,15 @@
+// Runs the sound tests inside a Qt application: the audio sink is fed from
+// this thread's event loop, and the window tests need widgets.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <cstdlib>
+
+int main(int argc, char** argv) {
+    // Windows stay invisible unless a display is asked for.
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QApplication app(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
