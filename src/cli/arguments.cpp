@@ -43,19 +43,19 @@ Arguments ParseArguments(std::span<const std::string> args, unsigned allowedOpti
         }
         const std::size_t equals = arg.find('=');
         const std::string_view name = std::string_view(arg).substr(0, equals);
-        const auto* spec = std::find_if(std::begin(kOptions), std::end(kOptions),
-                                        [&](const OptionSpec& s) { return s.name == name; });
-        if (spec == std::end(kOptions) || !(allowedOptions & spec->option)) {
+        const auto* known = std::find_if(std::begin(kOptions), std::end(kOptions),
+                                         [&](const OptionSpec& s) { return s.name == name; });
+        if (known == std::end(kOptions) || !(allowedOptions & known->option)) {
             throw UsageError("unknown option " + std::string(name));
         }
-        if (!spec->value) {
+        if (!known->value) {
             if (equals != std::string::npos)
                 throw UsageError(std::string(name) + " takes no value");
             if (parsed.force) throw UsageError(std::string(name) + " given twice");
             parsed.force = true;
             continue;
         }
-        std::optional<std::string>& value = parsed.*(spec->value);
+        std::optional<std::string>& value = parsed.*(known->value);
         if (value) throw UsageError(std::string(name) + " given twice");
         if (equals != std::string::npos) {
             value = arg.substr(equals + 1);
