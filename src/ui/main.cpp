@@ -1,4 +1,6 @@
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QScreen>
 #include <QTimer>
@@ -9,6 +11,7 @@
 #include "playback/qt_sound_player.h"
 #include "playback/steady_tick_source.h"
 #include "ui/main_form.h"
+#include "version.h"
 
 namespace {
 
@@ -47,6 +50,16 @@ int main(int argc, char* argv[]) {
         app.installEventFilter(&firstPaintProbe);
     }
     QApplication::setApplicationName(QStringLiteral("Sonabank"));
+    QApplication::setApplicationVersion(QStringLiteral(SONABANK_VERSION));
+
+    // `sonabank FILE`, as the desktop entry and file managers start it.
+    QCommandLineParser arguments;
+    arguments.addHelpOption();
+    arguments.addVersionOption();
+    arguments.addPositionalArgument(QStringLiteral("FILE"),
+                                    QStringLiteral("Project file (*.bin) to open at start"),
+                                    QStringLiteral("[FILE]"));
+    arguments.process(app);
 
     // Qt's own buttons and dialogs (Yes, No, Cancel, the file dialogs) speak
     // Russian like the rest of the program.
@@ -62,5 +75,10 @@ int main(int argc, char* argv[]) {
     sonabank::TMain window(player, ticks, prompts);
     window.move(window.screen()->availableGeometry().center() - window.rect().center());
     window.show();
+    if (!arguments.positionalArguments().isEmpty()) {
+        const QString file = QFileInfo(arguments.positionalArguments().front()).absoluteFilePath();
+        // Once the window is on screen, so that a refusal shows over it.
+        QTimer::singleShot(0, &window, [&window, file] { window.OpenProjectFile(file); });
+    }
     return QApplication::exec();
 }

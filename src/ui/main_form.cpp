@@ -3,19 +3,27 @@
 #include <QBitmap>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QFrame>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPainter>
 #include <QPushButton>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QUrl>
+#include <optional>
+#include <utility>
 
 #include "image/codepage.h"
 #include "image/fragment_list.h"
@@ -120,6 +128,24 @@ class RawFilterScope {
     FileDialogSettings& dialog_;
 };
 
+// The one local file a drag carries; nothing for several files, a folder or
+// anything else.
+std::optional<QString> DraggedFile(const QDropEvent& event) {
+    const QMimeData* data = event.mimeData();
+    if (!data || !data->hasUrls() || !(event.possibleActions() & Qt::CopyAction)) {
+        return std::nullopt;
+    }
+    const QList<QUrl> urls = data->urls();
+    if (urls.size() != 1 || !urls.front().isLocalFile()) return std::nullopt;
+    const QString path = urls.front().toLocalFile();
+    if (!QFileInfo(path).isFile()) return std::nullopt;
+    return path;
+}
+
+bool IsProjectFile(const QString& path) {
+    return QFileInfo(path).suffix().compare(QLatin1String("bin"), Qt::CaseInsensitive) == 0;
+}
+
 }  // namespace
 
 TMain::TMain(SoundPlayer& player, TickSource& ticks, Prompts& prompts, QWidget* parent)
@@ -147,6 +173,8 @@ TMain::TMain(SoundPlayer& player, TickSource& ticks, Prompts& prompts, QWidget* 
     BuildGrid();
     BuildPanel();
     BuildStatusBar();
+    BuildShortcuts();
+    setAcceptDrops(true);
 
     Timer = new QTimer(this);
     Timer->setObjectName(QStringLiteral("Timer"));
@@ -271,6 +299,8 @@ void TMain::BuildPanel() {
     Copyright->installEventFilter(this);
     // Paste, cut, Delete and undo change the text without a typed character.
     connect(Copyright, &QLineEdit::textEdited, this, [this] { projectModified = true; });
+    // A file dropped on the box is meant for the window, not pasted as text.
+    Copyright->setAcceptDrops(false);
 
     auto button = [this](const char* name, const QString& caption, int x,
                          void (TMain::*handler)()) {
@@ -301,6 +331,22 @@ void TMain::BuildStatusBar() {
     StatusPanel1->setObjectName(QStringLiteral("StatusPanel1"));
     StatusBar->addWidget(StatusPanel0);
     StatusBar->addWidget(StatusPanel1, 1);
+}
+
+void TMain::BuildShortcuts() {
+    const std::pair<QKeySequence, QAbstractButton*> bindings[] = {
+        {QKeySequence(Qt::CTRL | Qt::Key_N), TB_New},
+        {QKeySequence(Qt::CTRL | Qt::Key_O), TB_Open},
+        {QKeySequence(Qt::CTRL | Qt::Key_S), TB_Save},
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), TB_SaveAs},
+        {QKeySequence(Qt::CTRL | Qt::Key_E), TB_Export},
+        {QKeySequence(Qt::CTRL | Qt::Key_Q), TB_Exit},
+    };
+    for (const auto& [keys, button] : bindings) {
+        auto* shortcut = new QShortcut(keys, this);
+        connect(shortcut, &QShortcut::activated, button, &QAbstractButton::click);
+    }
+    Mess->installEventFilter(this);
 }
 
 void TMain::FormCreate() {
@@ -379,12 +425,16 @@ void TMain::MessDblClick() {
 }
 
 void TMain::BTN_AddClick() {
+    AddFromFile(QString());
+}
+
+void TMain::AddFromFile(const QString& rawFile) {
     if (const auto refusal = AddButtonRefusal(GridRowCount())) {
         ShowRefusal(prompts_, this, *refusal);
         return;
     }
     dialogAddMode = true;
-    ShowFragmentDialog();
+    ShowFragmentDialog(rawFile);
 }
 
 void TMain::BTN_ChangeClick() {
@@ -392,9 +442,10 @@ void TMain::BTN_ChangeClick() {
     ShowFragmentDialog();
 }
 
-void TMain::ShowFragmentDialog() {
+void TMain::ShowFragmentDialog(const QString& rawFile) {
     TAddMsg dialog(image_, dialogAddMode ? DialogMode::Add : DialogMode::Change, SelectedRow(),
                    GridRowCount(), prompts_, this);
+    dialog.NameFile->setText(rawFile);
     dialog.exec();
     const std::optional<int> stored = dialog.storedRow();
     if (stored) projectModified = true;
@@ -444,16 +495,28 @@ void TMain::TB_OpenClick() {
     if (ConfirmSaveChanges()) return;
     OFD.fileName.clear();
     const std::optional<QString> path = prompts_.OpenFile(this, OFD);
-    if (!path) return;
+    if (path) OpenProjectFile(*path);
+}
+
+void TMain::OpenProjectFile(const QString& path) {
     Guarded([&] {
-        if (const auto refusal = OpenProject(PathForCore(*path), image_)) {
+        if (const auto refusal = OpenProject(PathForCore(path), image_)) {
             ShowRefusal(prompts_, this, *refusal);
             return;
         }
-        projectFileName = *path;
+        projectFileName = path;
         projectModified = false;
         UpdateMessList();
     });
+}
+
+void TMain::OpenDroppedFile(const QString& path) {
+    if (!IsProjectFile(path)) {
+        AddFromFile(path);
+        return;
+    }
+    if (ConfirmSaveChanges()) return;
+    OpenProjectFile(path);
 }
 
 void TMain::TB_SaveClick() {
@@ -527,7 +590,50 @@ void TMain::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
 }
 
+void TMain::dragEnterEvent(QDragEnterEvent* event) {
+    if (!DraggedFile(*event)) return;
+    // Copy, never Move: a file manager deletes the source after a move.
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+}
+
+void TMain::dropEvent(QDropEvent* event) {
+    const std::optional<QString> path = DraggedFile(*event);
+    if (!path) return;
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    // The drag source waits for the drop to finish; the save question and the
+    // fragment dialog come after it has.
+    QTimer::singleShot(0, this, [this, file = *path] { OpenDroppedFile(file); });
+}
+
+bool TMain::MessKeyPress(const QKeyEvent& key) {
+    if ((key.modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) return false;
+    QAbstractButton* button = nullptr;
+    switch (key.key()) {
+        case Qt::Key_Delete:
+            button = BTN_Del;
+            break;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            button = BTN_Change;
+            break;
+        case Qt::Key_Space:
+            button = BB_Play;
+            break;
+        default:
+            return false;
+    }
+    // A held key presses its button once.
+    if (!key.isAutoRepeat()) button->click();
+    return true;
+}
+
 bool TMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Mess && event->type() == QEvent::KeyPress &&
+        MessKeyPress(*static_cast<QKeyEvent*>(event))) {
+        return true;
+    }
     if (watched == Copyright && event->type() == QEvent::KeyPress &&
         !static_cast<QKeyEvent*>(event)->text().isEmpty()) {
         CopyrightKeyPress();

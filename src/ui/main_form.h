@@ -14,7 +14,10 @@
 #include "playback/playback_state.h"
 #include "ui/prompts.h"
 
+class QDragEnterEvent;
+class QDropEvent;
 class QFrame;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -91,6 +94,9 @@ class TMain : public QWidget {
     void TB_SaveAsClick();
     void TB_ExportClick();
     void TB_ExitClick();
+    // Open's work once a file is chosen (also `sonabank FILE` and a dropped
+    // project): the project is read, or the refusal shown and nothing changes.
+    void OpenProjectFile(const QString& path);
     // True when the user cancelled and the calling command must stop.
     bool ConfirmSaveChanges();
     void CopyrightKeyPress();
@@ -99,6 +105,8 @@ class TMain : public QWidget {
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
   private:
     void FormCreate();
@@ -106,9 +114,16 @@ class TMain : public QWidget {
     void BuildGrid();
     void BuildPanel();
     void BuildStatusBar();
+    void BuildShortcuts();
     void SetColumnWidths();
     void SelectRow(int row);
-    void ShowFragmentDialog();
+    // Add with the dialog's file name filled in (empty: as the user left it).
+    void AddFromFile(const QString& rawFile);
+    void ShowFragmentDialog(const QString& rawFile = QString());
+    // A file dropped on the window: a project is opened, anything else added.
+    void OpenDroppedFile(const QString& path);
+    // Keys on the grid that press the buttons below it.
+    bool MessKeyPress(const QKeyEvent& key);
     // A rebuild after Add, Change or Delete: the typed copyright stays.
     void RebuildKeepingCopyright();
     void Save();

@@ -45,6 +45,13 @@ check_tree() {
         fail "share/man/man1/sonabank-cli.1 is missing"
     fi
 
+    if [ -x "$prefix/bin/sonabank" ]; then
+        local shown
+        shown=$(QT_QPA_PLATFORM=offscreen "$prefix/bin/sonabank" --version 2>/dev/null) ||
+            fail "sonabank --version failed"
+        [ "$shown" = "Sonabank $version" ] || fail "sonabank --version says '$shown'"
+    fi
+
     local cli=$prefix/bin/sonabank-cli
     if [ -x "$cli" ]; then
         local out
