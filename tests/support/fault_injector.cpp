@@ -3,6 +3,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "image/refusal.h"
+
 namespace sonabank::test {
 
 FaultInjector::FaultInjector(std::optional<FileOp> kind, int n, FaultAction action)
@@ -42,6 +44,30 @@ const char* FileOpName(FileOp op) {
             return "close";
     }
     return "?";
+}
+
+std::string FaultMessage(FileOp op, FaultAction action) {
+    // The file layer stands for an injected failure with the errno the
+    // operation most often meets: EIO, a general device failure (code 31),
+    // for most; a full disk for writes; a denied rename.
+    constexpr int kDeviceFailure = 31;
+    switch (op) {
+        case FileOp::Open:
+            return RefusalText(Refusal::CannotOpen);
+        case FileOp::Create:
+            return RefusalText(Refusal::CannotCreate);
+        case FileOp::Read:
+            return IoErrorText(action == FaultAction::Short ? IO_READ_BEYOND_EOF : kDeviceFailure);
+        case FileOp::Write:
+            return IoErrorText(IO_DISK_FULL);
+        case FileOp::Rename:
+            return IoErrorText(IO_ACCESS_DENIED);
+        case FileOp::Size:
+        case FileOp::Sync:
+        case FileOp::Close:
+            break;
+    }
+    return IoErrorText(kDeviceFailure);
 }
 
 int WalkFaults(std::optional<FileOp> kind, FaultAction action,

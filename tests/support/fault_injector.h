@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "project/byte_stream.h"
@@ -42,6 +43,10 @@ class FaultInjector : public FileFaultHook {
 
 // "open", "create", "size", "read", "write", "sync", "rename", "close".
 const char* FileOpName(FileOp op);
+
+// The text the user is shown when a fault injected into `op` ends a command:
+// the refusal of an open or create, or the input/output error's text.
+std::string FaultMessage(FileOp op, FaultAction action);
 
 // Runs `attempt` once for each n = 1, 2, ... with a fault injected at the n-th
 // operation of `kind` (any kind when empty), and once more for the first n
