@@ -32,24 +32,15 @@ constexpr std::int32_t WeightedStep(std::int32_t step, int bits) {
     return ((bits & 4) ? step : 0) + ((bits & 2) ? step >> 1 : 0) + ((bits & 1) ? step >> 2 : 0);
 }
 
-// What one code does to the state at one step index: the signed predictor
-// change and the next step index. The decoder advances through this table.
-// Step indices are kept as row offsets (index * 16) so that the next lookup is
-// a plain addition of the code.
-struct Transition {
-    std::int32_t delta;
-    std::uint32_t nextRow;
-};
-
-constexpr std::array<Transition, (MAX_STEP_INDEX + 1)* 16> kTransitions = [] {
-    std::array<Transition, (MAX_STEP_INDEX + 1) * 16> table{};
+// The signed predictor change of each code at each step index (index * 16 +
+// code), for the decoder.
+constexpr std::array<std::int32_t, (MAX_STEP_INDEX + 1)* 16> kPredictorDelta = [] {
+    std::array<std::int32_t, (MAX_STEP_INDEX + 1) * 16> table{};
     for (int index = 0; index <= MAX_STEP_INDEX; ++index) {
         const std::int32_t step = kStepSize[index];
         for (int code = 0; code < 16; ++code) {
             const std::int32_t vpdiff = (step >> 3) + WeightedStep(step, code & 7);
-            const int next = std::clamp(index + kIndexAdjust[code], 0, MAX_STEP_INDEX);
-            table[index * 16 + code] = {(code & 8) ? -vpdiff : vpdiff,
-                                        static_cast<std::uint32_t>(next * 16)};
+            table[index * 16 + code] = (code & 8) ? -vpdiff : vpdiff;
         }
     }
     return table;
@@ -104,20 +95,21 @@ const EncoderStep* encoderStep = &kEncoderSteps[0];
 // The codec state while a call or a run works on it.
 struct Cursor {
     std::int32_t predictor;
-    std::uint32_t row;  // step index * 16
+    std::int32_t index;
 
-    static Cursor Load() {
-        return {adpcmState.predictor, static_cast<std::uint32_t>(adpcmState.stepIndex) * 16};
-    }
+    static Cursor Load() { return {adpcmState.predictor, adpcmState.stepIndex}; }
     void Store() const {
         adpcmState.predictor = predictor;
-        adpcmState.stepIndex = static_cast<std::int8_t>(row / 16);
+        adpcmState.stepIndex = static_cast<std::int8_t>(index);
     }
-    // Applies a code (0..15) and returns the new predictor.
+    // Applies a code (0..15) and returns the new predictor. The next index
+    // comes from the code alone, not from a table entry of the current index:
+    // between calls the state passes through memory, and this keeps a table
+    // load off the path from one call's index to the next.
     std::int32_t Advance(unsigned code) {
-        const Transition& t = kTransitions[row + code];
-        predictor = std::clamp(predictor + t.delta, -PREDICTOR_LIMIT, PREDICTOR_LIMIT);
-        row = t.nextRow;
+        const std::int32_t delta = kPredictorDelta[static_cast<unsigned>(index) * 16 + code];
+        predictor = std::clamp(predictor + delta, -PREDICTOR_LIMIT, PREDICTOR_LIMIT);
+        index = std::clamp(index + kIndexAdjust[code], 0, MAX_STEP_INDEX);
         return predictor;
     }
 };
