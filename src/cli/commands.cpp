@@ -161,10 +161,15 @@ int RunWav(const CommandContext& c) {
     const MemoryImage image = LoadImage(c.args.positional[0]);
     const int row = FragmentRowOf(c.args.positional[1], ListFragments(image));
     const std::string& outFile = c.args.positional[2];
-    const std::vector<std::uint8_t> wave = RenderWave(image, row, DecodeBuffer());
+    // Header and samples are written apart, so the largest fragment is not
+    // held a second time as one WAV buffer.
+    const auto samples = FragmentSamples(image, row, DecodeBuffer());
+    const auto header = WaveHeader(static_cast<std::uint32_t>(samples.size()),
+                                   SampleRateOf(GetFragmentFormat(image, row)));
     auto stream = ByteStream::Create(outFile);
     if (!stream) throw Refused(Refusal::CannotCreate, outFile);
-    stream->WriteAll(wave);
+    stream->WriteAll(header);
+    stream->WriteAll(samples);
     stream->Close();
     return kSuccess;
 }

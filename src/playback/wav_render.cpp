@@ -8,19 +8,20 @@ namespace sonabank {
 
 namespace {
 
-void AppendU16(std::vector<std::uint8_t>& out, std::uint16_t value) {
-    out.push_back(static_cast<std::uint8_t>(value));
-    out.push_back(static_cast<std::uint8_t>(value >> 8));
-}
+// Writes little-endian fields and four-letter tags one after another.
+class HeaderWriter {
+  public:
+    explicit HeaderWriter(std::uint8_t* out) : out_(out) {}
+    void U16(std::uint16_t value) { Bytes(value, 2); }
+    void U32(std::uint32_t value) { Bytes(value, 4); }
+    void Tag(const char (&tag)[5]) { out_ = std::copy(tag, tag + 4, out_); }
 
-void AppendU32(std::vector<std::uint8_t>& out, std::uint32_t value) {
-    for (int shift = 0; shift < 32; shift += 8)
-        out.push_back(static_cast<std::uint8_t>(value >> shift));
-}
-
-void AppendTag(std::vector<std::uint8_t>& out, const char (&tag)[5]) {
-    out.insert(out.end(), tag, tag + 4);
-}
+  private:
+    void Bytes(std::uint32_t value, int count) {
+        for (int i = 0; i < count; ++i) *out_++ = static_cast<std::uint8_t>(value >> (8 * i));
+    }
+    std::uint8_t* out_;
+};
 
 }  // namespace
 
@@ -51,28 +52,36 @@ std::span<const std::uint8_t> FragmentSamples(const MemoryImage& image, int row,
     return decoded;
 }
 
+std::array<std::uint8_t, WAV_HEADER_SIZE> WaveHeader(std::uint32_t dataLength,
+                                                     std::uint32_t sampleRate) {
+    std::array<std::uint8_t, WAV_HEADER_SIZE> header{};
+    HeaderWriter out(header.data());
+    out.Tag("RIFF");
+    out.U32(dataLength + 36);
+    out.Tag("WAVE");
+    out.Tag("fmt ");
+    out.U32(16);
+    out.U16(1);  // PCM
+    out.U16(1);  // mono
+    out.U32(sampleRate);
+    out.U32(sampleRate);  // byte rate: one byte per sample
+    out.U16(1);           // block align
+    out.U16(8);           // bits per sample
+    out.Tag("data");
+    out.U32(dataLength);
+    return header;
+}
+
 std::vector<std::uint8_t> RenderWave(const MemoryImage& image, int row,
                                      std::span<std::uint8_t> decodeBuffer) {
     if (FragmentLength(image, row - 1) == 0) return {};
     const auto samples = FragmentSamples(image, row, decodeBuffer);
-    const auto dataLength = static_cast<std::uint32_t>(samples.size());
-    const std::uint32_t rate = SampleRateOf(GetFragmentFormat(image, row));
+    const auto header = WaveHeader(static_cast<std::uint32_t>(samples.size()),
+                                   SampleRateOf(GetFragmentFormat(image, row)));
 
     std::vector<std::uint8_t> wave;
     wave.reserve(WAV_HEADER_SIZE + samples.size());
-    AppendTag(wave, "RIFF");
-    AppendU32(wave, dataLength + 36);
-    AppendTag(wave, "WAVE");
-    AppendTag(wave, "fmt ");
-    AppendU32(wave, 16);
-    AppendU16(wave, 1);  // PCM
-    AppendU16(wave, 1);  // mono
-    AppendU32(wave, rate);
-    AppendU32(wave, rate);  // byte rate: one byte per sample
-    AppendU16(wave, 1);     // block align
-    AppendU16(wave, 8);     // bits per sample
-    AppendTag(wave, "data");
-    AppendU32(wave, dataLength);
+    wave.insert(wave.end(), header.begin(), header.end());
     wave.insert(wave.end(), samples.begin(), samples.end());
     return wave;
 }

@@ -2,6 +2,7 @@
 
 // The in-memory WAV file a fragment is played from.
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -24,6 +25,10 @@ std::span<std::uint8_t> DecodeBuffer();
 // clipped to the bytes inside it.
 std::span<const std::uint8_t> FragmentSamples(const MemoryImage& image, int row,
                                               std::span<std::uint8_t> decodeBuffer);
+
+// The 44-byte header of a WAV file of `dataLength` 8-bit mono samples.
+std::array<std::uint8_t, WAV_HEADER_SIZE> WaveHeader(std::uint32_t dataLength,
+                                                     std::uint32_t sampleRate);
 
 // The complete WAV file of the fragment in `row`; empty when its length is 0.
 std::vector<std::uint8_t> RenderWave(const MemoryImage& image, int row,
