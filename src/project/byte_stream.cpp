@@ -62,6 +62,37 @@ void FailIfAsked(FileOp op, int error) {
     if (AskHook(op) == FaultAction::Fail) ThrowErrno(error);
 }
 
+// How many of `wanted` bytes a read or write may move: all of them, half when
+// a test asks for a short transfer; or it fails with `error`.
+std::size_t AllowedBytes(FileOp op, std::size_t wanted, int error) {
+    switch (AskHook(op)) {
+        case FaultAction::Fail:
+            ThrowErrno(error);
+        case FaultAction::Short:
+            return wanted / 2;
+        case FaultAction::Proceed:
+            break;
+    }
+    return wanted;
+}
+
+// Repeats a read or write call, which may move fewer bytes than asked, until
+// `wanted` bytes have moved or a call moves none (the end of the file).
+template <typename Call>
+std::size_t TransferAll(std::size_t wanted, Call call) {
+    std::size_t done = 0;
+    while (done < wanted) {
+        const ssize_t moved = call(done);
+        if (moved < 0) {
+            if (errno == EINTR) continue;
+            ThrowErrno(errno);
+        }
+        if (moved == 0) break;
+        done += static_cast<std::size_t>(moved);
+    }
+    return done;
+}
+
 }  // namespace
 
 std::string IoErrorText(int code) {
@@ -144,27 +175,9 @@ void ByteStream::Seek(std::uint64_t offset) {
 }
 
 std::size_t ByteStream::ReadSome(std::span<std::uint8_t> buffer) {
-    std::size_t wanted = buffer.size();
-    switch (AskHook(FileOp::Read)) {
-        case FaultAction::Fail:
-            ThrowErrno(EIO);
-        case FaultAction::Short:
-            wanted /= 2;
-            break;
-        case FaultAction::Proceed:
-            break;
-    }
-    std::size_t done = 0;
-    while (done < wanted) {
-        const ssize_t got = ::read(fd_, buffer.data() + done, wanted - done);
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            ThrowErrno(errno);
-        }
-        if (got == 0) break;
-        done += static_cast<std::size_t>(got);
-    }
-    return done;
+    const std::size_t wanted = AllowedBytes(FileOp::Read, buffer.size(), EIO);
+    return TransferAll(
+        wanted, [&](std::size_t done) { return ::read(fd_, buffer.data() + done, wanted - done); });
 }
 
 void ByteStream::ReadExact(std::span<std::uint8_t> buffer) {
@@ -172,26 +185,9 @@ void ByteStream::ReadExact(std::span<std::uint8_t> buffer) {
 }
 
 void ByteStream::WriteAll(std::span<const std::uint8_t> bytes) {
-    std::size_t wanted = bytes.size();
-    switch (AskHook(FileOp::Write)) {
-        case FaultAction::Fail:
-            ThrowErrno(ENOSPC);
-        case FaultAction::Short:
-            wanted /= 2;
-            break;
-        case FaultAction::Proceed:
-            break;
-    }
-    std::size_t done = 0;
-    while (done < wanted) {
-        const ssize_t put = ::write(fd_, bytes.data() + done, wanted - done);
-        if (put < 0) {
-            if (errno == EINTR) continue;
-            ThrowErrno(errno);
-        }
-        if (put == 0) break;
-        done += static_cast<std::size_t>(put);
-    }
+    const std::size_t wanted = AllowedBytes(FileOp::Write, bytes.size(), ENOSPC);
+    const std::size_t done = TransferAll(
+        wanted, [&](std::size_t done) { return ::write(fd_, bytes.data() + done, wanted - done); });
     if (done < bytes.size()) throw IoError(IO_DISK_FULL);
 }
 
