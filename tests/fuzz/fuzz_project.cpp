@@ -101,7 +101,7 @@ const Workspace& Folder() {
 }
 
 // Reads a whole file into `bytes`, reusing their storage; false when there
-// is no such file. Fresh buffers of a few megabytes cost more than anything
+// is no such file or it cannot be read. Fresh buffers of a few megabytes cost more than anything
 // else here under the sanitizers.
 bool ReadInto(const std::string& path, std::vector<std::uint8_t>& bytes) {
     std::ifstream in(path, std::ios::binary | std::ios::ate);
