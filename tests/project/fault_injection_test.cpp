@@ -27,32 +27,16 @@ namespace fs = std::filesystem;
 namespace sonabank {
 namespace {
 
+using test::DescribeFault;
 using test::FaultInjector;
 using test::FaultMessage;
-using test::FileOpName;
+using test::FaultWalk;
+using test::kFaultWalks;
 using test::ReadFile;
 using test::TempDir;
 using test::WalkFaults;
 using test::WriteFile;
 using Bytes = std::vector<std::uint8_t>;
-
-struct Walk {
-    std::optional<FileOp> kind;
-    FaultAction action;
-};
-// Every operation failing in turn; every read, then every write, coming up short.
-const Walk kWalks[] = {
-    {std::nullopt, FaultAction::Fail},
-    {FileOp::Read, FaultAction::Short},
-    {FileOp::Write, FaultAction::Short},
-};
-
-std::string Describe(const FaultInjector& fault) {
-    if (!fault.fired()) return "no fault reached";
-    return std::string(fault.action() == FaultAction::Short ? "short " : "failing ") +
-           FileOpName(*fault.firedOn()) + " at operation " +
-           std::to_string(fault.operations().size());
-}
 
 // What the user is shown when the command ends: a refusal or an input/output
 // error; empty when it completed.
@@ -102,11 +86,11 @@ TEST(FaultInjection, OpenLeavesTheImageAndTheFileAsTheyWere) {
     };
     for (const auto& c : cases) {
         WriteFile(path, c.file);
-        for (const Walk& walk : kWalks) {
+        for (const FaultWalk& walk : kFaultWalks) {
             WalkFaults(walk.kind, walk.action, [&](const FaultInjector& fault) {
                 MemoryImage image = current;
                 const std::string shown = Shown([&] { return OpenProject(path, image); });
-                SCOPED_TRACE(std::string(c.name) + ", " + Describe(fault));
+                SCOPED_TRACE(std::string(c.name) + ", " + DescribeFault(fault));
                 if (fault.fired()) {
                     EXPECT_EQ(shown, FaultMessage(*fault.firedOn(), walk.action));
                 } else {
@@ -130,7 +114,7 @@ TEST(FaultInjection, SaveKeepsTheImageAndThePreviousFileAndLeavesNoTemporaryFile
     // Save writes over the previous file; Save As may name a new one.
     for (const std::optional<Bytes>& previous :
          {std::optional(previousProject), std::optional<Bytes>()}) {
-        for (const Walk& walk : kWalks) {
+        for (const FaultWalk& walk : kFaultWalks) {
             WalkFaults(walk.kind, walk.action, [&](const FaultInjector& fault) {
                 if (previous) {
                     WriteFile(path, *previous);
@@ -140,7 +124,7 @@ TEST(FaultInjection, SaveKeepsTheImageAndThePreviousFileAndLeavesNoTemporaryFile
                 MemoryImage image = current;
                 const std::string shown = Shown([&] { return SaveProject(path, image, "Acme"); });
                 SCOPED_TRACE(std::string(previous ? "over a project, " : "new file, ") +
-                             Describe(fault));
+                             DescribeFault(fault));
                 if (fault.fired()) {
                     EXPECT_EQ(shown, FaultMessage(*fault.firedOn(), walk.action));
                     EXPECT_TRUE(image == current);
@@ -189,11 +173,11 @@ TEST(FaultInjection, ImportIsAllOrNothing) {
         MemoryImage expected = start;
         ASSERT_TRUE(ImportRaw(expected, request).ok()) << c.name;
 
-        for (const Walk& walk : kWalks) {
+        for (const FaultWalk& walk : kFaultWalks) {
             WalkFaults(walk.kind, walk.action, [&](const FaultInjector& fault) {
                 MemoryImage image = start;
                 const std::string shown = Shown([&] { return ImportRaw(image, request).refusal; });
-                SCOPED_TRACE(std::string(c.name) + ", " + Describe(fault));
+                SCOPED_TRACE(std::string(c.name) + ", " + DescribeFault(fault));
                 // A short read is followed by another read for the rest of the block.
                 if (fault.fired() && walk.action == FaultAction::Fail) {
                     EXPECT_EQ(shown, FaultMessage(*fault.firedOn(), walk.action));
@@ -217,12 +201,12 @@ TEST(FaultInjection, ExportTellsOfEveryFailureAndKeepsWhatWasWritten) {
     for (const int row : {1, 2}) {
         const auto samples = FragmentSamples(image, row, DecodeBuffer());
         const Bytes expected(samples.begin(), samples.end());
-        for (const Walk& walk : kWalks) {
+        for (const FaultWalk& walk : kFaultWalks) {
             WalkFaults(walk.kind, walk.action, [&](const FaultInjector& fault) {
                 WriteFile(path, old);
                 const std::string shown =
                     Shown([&] { return ExportRaw(image, row, path, DecodeBuffer()); });
-                SCOPED_TRACE("row " + std::to_string(row) + ", " + Describe(fault));
+                SCOPED_TRACE("row " + std::to_string(row) + ", " + DescribeFault(fault));
                 const Bytes written = ReadFile(path);
                 if (!fault.fired()) {
                     EXPECT_EQ(shown, "");

@@ -85,4 +85,11 @@ int WalkFaults(std::optional<FileOp> kind, FaultAction action,
                              " file operations");
 }
 
+std::string DescribeFault(const FaultInjector& fault) {
+    if (!fault.fired()) return "no fault reached";
+    return std::string(fault.action() == FaultAction::Short ? "short " : "failing ") +
+           FileOpName(*fault.firedOn()) + " at operation " +
+           std::to_string(fault.operations().size());
+}
+
 }  // namespace sonabank::test

@@ -3,6 +3,7 @@
 // Makes one operation of the byte-stream file layer fail or come up short, so
 // that a test can walk a failure over every step of a file command.
 
+#include <array>
 #include <functional>
 #include <optional>
 #include <string>
@@ -47,6 +48,21 @@ const char* FileOpName(FileOp op);
 // The text the user is shown when a fault injected into `op` ends a command:
 // the refusal of an open or create, or the input/output error's text.
 std::string FaultMessage(FileOp op, FaultAction action);
+
+// One way of walking a fault over a command: which operations, and how.
+struct FaultWalk {
+    std::optional<FileOp> kind;  // every kind when empty
+    FaultAction action;
+};
+// Every operation failing in turn; every read, then every write, coming up short.
+inline constexpr std::array<FaultWalk, 3> kFaultWalks = {{
+    {std::nullopt, FaultAction::Fail},
+    {FileOp::Read, FaultAction::Short},
+    {FileOp::Write, FaultAction::Short},
+}};
+
+// Where the fault went, for test traces: "short read at operation 3".
+std::string DescribeFault(const FaultInjector& fault);
 
 // Runs `attempt` once for each n = 1, 2, ... with a fault injected at the n-th
 // operation of `kind` (any kind when empty), and once more for the first n

@@ -23,24 +23,6 @@ using Answer = Prompts::Answer;
 using Icon = Prompts::Icon;
 using Bytes = std::vector<std::uint8_t>;
 
-struct Walk {
-    std::optional<FileOp> kind;
-    FaultAction action;
-};
-// Every operation failing in turn; every read, then every write, coming up short.
-const Walk kWalks[] = {
-    {std::nullopt, FaultAction::Fail},
-    {FileOp::Read, FaultAction::Short},
-    {FileOp::Write, FaultAction::Short},
-};
-
-std::string Describe(const FaultInjector& fault) {
-    if (!fault.fired()) return "no fault reached";
-    return std::string(fault.action() == FaultAction::Short ? "short " : "failing ") +
-           FileOpName(*fault.firedOn()) + " at operation " +
-           std::to_string(fault.operations().size());
-}
-
 QString Text(const std::string& utf8) {
     return QString::fromStdString(utf8);
 }
@@ -119,12 +101,12 @@ class FaultInjectionUi : public WindowTest {
         const std::function<void()>& prepare = [] {}, bool writesInPlace = false) {
         const WindowState start = State();
         const Folder folder = FolderOf(dir.path());
-        for (const Walk& walk : kWalks) {
+        for (const FaultWalk& walk : kFaultWalks) {
             const int faulted = WalkFaults(walk.kind, walk.action, [&](const FaultInjector& fault) {
                 Restore(start, folder);
                 prepare();
                 command();
-                SCOPED_TRACE(Describe(fault));
+                SCOPED_TRACE(DescribeFault(fault));
                 check(fault, walk.action);
                 if (fault.fired() && !prompts.texts().empty() &&
                     prompts.shown.back().text ==
