@@ -31,35 +31,21 @@ TEST_F(DialogTest, ControlsHaveTheirNamesPlacesAndDefaults) {
         auto dialog = Open(mode);
         EXPECT_EQ(dialog->windowTitle(), "Добавить звуковой фрагмент");
         EXPECT_EQ(dialog->size(), QSize(443, 155));
-        const struct {
-            const char* name;
-            QRect geometry;
-            QString text;
-        } controls[] = {
-            {"GroupBox1", {8, 8, 209, 137}, "Имя звукового файла"},
-            {"NameFile", {8, 24, 185, 21}, ""},
-            {"RB_PCM_22050", {16, 56, 97, 17}, "PCM 22050 Hz"},
-            {"RB_PCM_11025", {16, 80, 97, 17}, "PCM 11025 Hz"},
-            {"RB_ADPCM", {16, 104, 113, 17}, "ADPCM 11025 Hz"},
-            {"Bevel1", {128, 48, 9, 81}, ""},
-            {"Panel1", {137, 48, 65, 57}, ""},
-            {"RB_8bit", {8, 8, 57, 17}, "8 бит"},
-            {"RB_16bit", {8, 32, 57, 17}, "16 бит"},
-            {"GroupBox2", {224, 8, 209, 65}, "Описание"},
-            {"Description", {24, 26, 161, 21}, ""},
-            {"BTN_OK", {248, 112, 75, 25}, "&OK"},
-            {"BTN_Cancel", {344, 112, 75, 25}, "&Отмена"},
-        };
-        for (const auto& c : controls) {
-            auto* widget = dialog->findChild<QWidget*>(c.name);
-            ASSERT_NE(widget, nullptr) << c.name;
-            EXPECT_EQ(widget->geometry(), c.geometry) << c.name;
-            if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
-                EXPECT_EQ(button->text(), c.text) << c.name;
-            } else if (auto* group = qobject_cast<QGroupBox*>(widget)) {
-                EXPECT_EQ(group->title(), c.text) << c.name;
-            }
-        }
+        ExpectControls(*dialog, {
+                                    {"GroupBox1", {8, 8, 209, 137}, "Имя звукового файла"},
+                                    {"NameFile", {8, 24, 185, 21}, ""},
+                                    {"RB_PCM_22050", {16, 56, 97, 17}, "PCM 22050 Hz"},
+                                    {"RB_PCM_11025", {16, 80, 97, 17}, "PCM 11025 Hz"},
+                                    {"RB_ADPCM", {16, 104, 113, 17}, "ADPCM 11025 Hz"},
+                                    {"Bevel1", {128, 48, 9, 81}, ""},
+                                    {"Panel1", {137, 48, 65, 57}, ""},
+                                    {"RB_8bit", {8, 8, 57, 17}, "8 бит"},
+                                    {"RB_16bit", {8, 32, 57, 17}, "16 бит"},
+                                    {"GroupBox2", {224, 8, 209, 65}, "Описание"},
+                                    {"Description", {24, 26, 161, 21}, ""},
+                                    {"BTN_OK", {248, 112, 75, 25}, "&OK"},
+                                    {"BTN_Cancel", {344, 112, 75, 25}, "&Отмена"},
+                                });
         EXPECT_TRUE(dialog->RB_PCM_22050->isChecked());
         EXPECT_TRUE(dialog->RB_8bit->isChecked());
         EXPECT_TRUE(dialog->NameFile->text().isEmpty());

@@ -47,30 +47,18 @@ TEST_F(WindowTest, FreshWindowShowsOneEmptyRowNumberedZero) {
 }
 
 TEST_F(WindowTest, ControlsHaveTheirNamesPlacesAndTexts) {
-    const struct {
-        const char* name;
-        QRect geometry;
-        QString text;
-    } controls[] = {
-        {"ToolBar1", {0, 0, 632, 29}, ""},
-        {"Mess", {0, 29, 632, 347}, ""},
-        {"Panel1", {0, 376, 632, 53}, ""},
-        {"StatusBar", {0, 429, 632, 19}, ""},
-        {"Bevel1", {8, 7, 313, 42}, ""},
-        {"Copyright", {72, 16, 233, 21}, ""},
-        {"BTN_Add", {328, 15, 75, 25}, "&Добавить"},
-        {"BTN_Change", {416, 15, 75, 25}, "&Изменить"},
-        {"BTN_Del", {504, 15, 75, 25}, "&Удалить"},
-        {"BB_Play", {587, 15, 25, 25}, ""},
-    };
-    for (const auto& c : controls) {
-        auto* widget = window->findChild<QWidget*>(c.name);
-        ASSERT_NE(widget, nullptr) << c.name;
-        EXPECT_EQ(widget->geometry(), c.geometry) << c.name;
-        if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
-            EXPECT_EQ(button->text(), c.text) << c.name;
-        }
-    }
+    ExpectControls(*window, {
+                                {"ToolBar1", {0, 0, 632, 29}, ""},
+                                {"Mess", {0, 29, 632, 347}, ""},
+                                {"Panel1", {0, 376, 632, 53}, ""},
+                                {"StatusBar", {0, 429, 632, 19}, ""},
+                                {"Bevel1", {8, 7, 313, 42}, ""},
+                                {"Copyright", {72, 16, 233, 21}, ""},
+                                {"BTN_Add", {328, 15, 75, 25}, "&Добавить"},
+                                {"BTN_Change", {416, 15, 75, 25}, "&Изменить"},
+                                {"BTN_Del", {504, 15, 75, 25}, "&Удалить"},
+                                {"BB_Play", {587, 15, 25, 25}, ""},
+                            });
     EXPECT_EQ(window->Copyright->maxLength(), 28);
 
     const struct {

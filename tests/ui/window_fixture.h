@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -14,6 +16,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 
 #include "fake_prompts.h"
@@ -30,6 +33,28 @@ inline QWidget* NextTabStop(QWidget* widget) {
     QWidget* next = widget->nextInFocusChain();
     while (next != widget && !(next->focusPolicy() & Qt::TabFocus)) next = next->nextInFocusChain();
     return next;
+}
+
+// A control as a window lays it out: its name, place and caption.
+struct ControlLayout {
+    const char* name;
+    QRect geometry;
+    QString text;  // a button's or a group's caption
+};
+
+// Every control of the table is found under `root` by its name, in its place,
+// with its caption.
+inline void ExpectControls(const QWidget& root, std::initializer_list<ControlLayout> controls) {
+    for (const auto& c : controls) {
+        auto* widget = root.findChild<QWidget*>(c.name);
+        ASSERT_NE(widget, nullptr) << c.name;
+        EXPECT_EQ(widget->geometry(), c.geometry) << c.name;
+        if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+            EXPECT_EQ(button->text(), c.text) << c.name;
+        } else if (auto* group = qobject_cast<QGroupBox*>(widget)) {
+            EXPECT_EQ(group->title(), c.text) << c.name;
+        }
+    }
 }
 
 struct DialogOutcome {
