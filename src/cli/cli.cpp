@@ -5,7 +5,7 @@
 
 #include "cli/cli_failure.h"
 #include "cli/commands.h"
-#include "project/byte_stream.h"
+#include "io/byte_stream.h"
 #include "version.h"
 
 namespace sonabank::cli {

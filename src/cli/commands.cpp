@@ -16,7 +16,7 @@
 #include "image/memory_image.h"
 #include "playback/raw_export.h"
 #include "playback/wav_render.h"
-#include "project/byte_stream.h"
+#include "io/byte_stream.h"
 #include "project/project_file.h"
 
 namespace sonabank::cli {

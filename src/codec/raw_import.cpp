@@ -10,7 +10,7 @@
 #include "codec/adpcm.h"
 #include "image/codepage.h"
 #include "image/fragment_storage.h"
-#include "project/byte_stream.h"
+#include "io/byte_stream.h"
 
 namespace sonabank {
 

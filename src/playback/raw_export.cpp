@@ -5,7 +5,7 @@
 #include "image/codepage.h"
 #include "image/fragment_list.h"
 #include "playback/wav_render.h"
-#include "project/byte_stream.h"
+#include "io/byte_stream.h"
 
 namespace sonabank {
 

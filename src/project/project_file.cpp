@@ -7,7 +7,7 @@
 #include <system_error>
 
 #include "image/codepage.h"
-#include "project/byte_stream.h"
+#include "io/byte_stream.h"
 
 namespace fs = std::filesystem;
 

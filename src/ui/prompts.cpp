@@ -5,7 +5,7 @@
 #include <QMessageBox>
 #include <exception>
 
-#include "project/byte_stream.h"
+#include "io/byte_stream.h"
 
 namespace sonabank {
 

@@ -10,7 +10,7 @@
 #include "codec/adpcm.h"
 #include "image/fragment_storage.h"
 #include "image/image_builder.h"
-#include "project/byte_stream.h"
+#include "io/byte_stream.h"
 #include "support/temp_dir.h"
 
 namespace sonabank {

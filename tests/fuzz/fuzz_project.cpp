@@ -24,7 +24,7 @@
 #include "playback/playback_state.h"
 #include "playback/raw_export.h"
 #include "playback/wav_render.h"
-#include "project/byte_stream.h"
+#include "io/byte_stream.h"
 #include "project/project_file.h"
 #include "support/fake_sound.h"
 #include "support/fault_injector.h"

@@ -1,7 +1,7 @@
 #include "seeds.h"
 
 #include "fuzz_script.h"
-#include "project/byte_stream.h"
+#include "io/byte_stream.h"
 
 namespace sonabank::fuzz {
 

@@ -8,7 +8,7 @@
 #include "fragment_fixture.h"
 #include "image/codepage.h"
 #include "playback/wav_render.h"
-#include "project/byte_stream.h"
+#include "io/byte_stream.h"
 #include "support/temp_dir.h"
 
 namespace sonabank {

@@ -17,7 +17,7 @@
 #include "image/memory_image.h"
 #include "playback/raw_export.h"
 #include "playback/wav_render.h"
-#include "project/byte_stream.h"
+#include "io/byte_stream.h"
 #include "project/project_file.h"
 #include "support/fault_injector.h"
 #include "support/temp_dir.h"

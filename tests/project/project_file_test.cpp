@@ -7,7 +7,7 @@
 #include <string>
 
 #include "image/codepage.h"
-#include "project/byte_stream.h"
+#include "io/byte_stream.h"
 #include "support/temp_dir.h"
 
 namespace fs = std::filesystem;

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "project/byte_stream.h"
+#include "io/byte_stream.h"
 
 namespace sonabank::test {
 

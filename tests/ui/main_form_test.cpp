@@ -7,7 +7,7 @@
 
 #include "image/fragment_list.h"
 #include "playback/wav_render.h"
-#include "project/byte_stream.h"
+#include "io/byte_stream.h"
 #include "support/fault_injector.h"
 #include "version.h"
 #include "window_fixture.h"

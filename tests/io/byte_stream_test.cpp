@@ -1,4 +1,4 @@
-#include "project/byte_stream.h"
+#include "io/byte_stream.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

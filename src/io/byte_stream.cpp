@@ -1,4 +1,4 @@
-#include "project/byte_stream.h"
+#include "io/byte_stream.h"
 
 #include <errno.h>
 #include <fcntl.h>
