@@ -22,36 +22,6 @@ FaultAction AskHook(FileOp op) {
 // takes the code of a general device failure.
 constexpr int IO_DEVICE_FAILURE = 31;
 
-// Maps an errno value onto the runtime's error codes. Codes without a text of
-// their own pass through and are shown as "I/O error N".
-int IoCodeFromErrno(int error) {
-    switch (error) {
-        case ENOENT:
-        case ENOTDIR:
-            return IO_FILE_NOT_FOUND;
-        case ENAMETOOLONG:
-        case EINVAL:
-            return IO_INVALID_FILENAME;
-        case EMFILE:
-        case ENFILE:
-            return IO_TOO_MANY_OPEN_FILES;
-        case EACCES:
-        case EPERM:
-        case EROFS:
-        case EISDIR:
-        case ETXTBSY:
-            return IO_ACCESS_DENIED;
-        case ENOSPC:
-        case EDQUOT:
-        case EFBIG:
-            return IO_DISK_FULL;
-        case EIO:
-            return IO_DEVICE_FAILURE;
-        default:
-            return error;
-    }
-}
-
 [[noreturn]] void ThrowErrno(int error) {
     throw IoError(IoCodeFromErrno(error));
 }
@@ -94,6 +64,34 @@ std::size_t TransferAll(std::size_t wanted, Call call) {
 }
 
 }  // namespace
+
+int IoCodeFromErrno(int error) {
+    switch (error) {
+        case ENOENT:
+        case ENOTDIR:
+            return IO_FILE_NOT_FOUND;
+        case ENAMETOOLONG:
+        case EINVAL:
+            return IO_INVALID_FILENAME;
+        case EMFILE:
+        case ENFILE:
+            return IO_TOO_MANY_OPEN_FILES;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+        case EISDIR:
+        case ETXTBSY:
+            return IO_ACCESS_DENIED;
+        case ENOSPC:
+        case EDQUOT:
+        case EFBIG:
+            return IO_DISK_FULL;
+        case EIO:
+            return IO_DEVICE_FAILURE;
+        default:
+            return IO_ERRNO_BASE + error;
+    }
+}
 
 std::string IoErrorText(int code) {
     std::string text;

@@ -22,6 +22,14 @@ constexpr int IO_READ_BEYOND_EOF = 100;
 constexpr int IO_DISK_FULL = 101;
 constexpr int IO_INVALID_NUMERIC_INPUT = 106;
 
+// An errno without a code of its own above becomes this plus the errno, shown
+// as "I/O error 1100." for ENETDOWN: above every listed code, so that no errno
+// can pass for one of them (ENETDOWN is 100, "Read beyond end of file").
+constexpr int IO_ERRNO_BASE = 1000;
+
+// The runtime's error code for an errno value.
+int IoCodeFromErrno(int error);
+
 // The error's text as the general error box shows it, full stop included:
 // "Read beyond end of file." for 100, "I/O error 42." for an unlisted code.
 std::string IoErrorText(int code);

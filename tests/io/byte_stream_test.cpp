@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <vector>
 
@@ -40,6 +41,22 @@ TEST(IoErrorText, FollowsTheTableAndTheFullStopRule) {
         EXPECT_EQ(error.code(), c.code);
         EXPECT_STREQ(error.what(), c.text);
     }
+}
+
+TEST(IoCodeFromErrno, AnErrnoOutsideTheTableReadsAsNoListedError) {
+    struct Case {
+        int error;
+        const char* text;
+    };
+    const Case cases[] = {
+        {ENOTDIR, "File not found."},
+        {ENOSPC, "Disk full."},
+        {EIO, "I/O error 31."},
+        {ENETDOWN, "I/O error 1100."},
+        {ENETUNREACH, "I/O error 1101."},
+        {EXDEV, "I/O error 1018."},
+    };
+    for (const Case& c : cases) EXPECT_EQ(IoErrorText(IoCodeFromErrno(c.error)), c.text) << c.error;
 }
 
 TEST(ByteStream, ReadOnlyFilesAreNeitherOpenedNorReplaced) {
