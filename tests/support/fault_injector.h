@@ -68,9 +68,10 @@ std::string DescribeFault(const FaultInjector& fault);
 // operation of `kind` (any kind when empty), and once more for the first n
 // that the command no longer reaches, so that `attempt` also sees the command
 // complete. `attempt` makes its own starting state every time and checks the
-// outcome against the injector. Returns the number of runs in which the fault
-// fired. Throws when a command does not end within `limit` operations.
-int WalkFaults(std::optional<FileOp> kind, FaultAction action,
+// outcome against the injector. Throws when a command does not end within
+// `limit` operations; fails the test when `kind` is empty and no fault fired
+// at all.
+void WalkFaults(std::optional<FileOp> kind, FaultAction action,
                const std::function<void(const FaultInjector&)>& attempt, int limit = 10000);
 
 }  // namespace sonabank::test
