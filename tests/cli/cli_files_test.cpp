@@ -71,7 +71,7 @@ TEST_F(Files, WavIsTheWholePlaybackImageAndSoxReadsIt) {
         for (auto [flag, expected] :
              {std::pair{"-r", std::string(c.rate)}, std::pair{"-c", std::string("1")},
               std::pair{"-s", std::to_string(c.samples)}, std::pair{"-b", std::string("8")}}) {
-            const ProgramResult info = RunProgram("/usr/bin/sox", {"--i", flag, wav});
+            const ProgramResult info = RunProgram("sox", {"--i", flag, wav});
             ASSERT_EQ(info.status, 0) << info.err;
             EXPECT_EQ(info.out, expected + "\n") << flag;
         }

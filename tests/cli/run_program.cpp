@@ -31,7 +31,7 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
     argv.push_back(nullptr);
 
     pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    const int spawned = posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0) throw std::runtime_error("cannot start " + program);
     int wstatus = 0;

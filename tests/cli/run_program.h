@@ -20,8 +20,8 @@ struct ProgramResult {
     std::string err;
 };
 
-// stdin is /dev/null. stdout goes to `stdoutPath` when given (e.g. /dev/full),
-// else it is caught.
+// `program` is a path, or a name looked up on PATH. stdin is /dev/null. stdout
+// goes to `stdoutPath` when given (e.g. /dev/full), else it is caught.
 ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                          const std::string& stdoutPath = {});
 
