@@ -20,6 +20,7 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
 # The library dependencies come from the binaries themselves through dpkg-shlibdeps.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Qt's own buttons and file dialogs in Russian, like the rest of the program;
-# without them the program works with those texts in English.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-translations-l10n)
+# without them the program works with those texts in English. The windows'
+# font, without which captions may be cut.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, fonts-liberation2")
 include(CPack)

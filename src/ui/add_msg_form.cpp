@@ -1,6 +1,7 @@
 #include "ui/add_msg_form.h"
 
 #include <QAction>
+#include <QButtonGroup>
 #include <QCoreApplication>
 #include <QFrame>
 #include <QGroupBox>
@@ -62,11 +63,25 @@ TAddMsg::TAddMsg(MemoryImage& image, DialogMode mode, int selectedRow, int rowCo
                                          QLineEdit::TrailingPosition);
     NameFileBrowse->setObjectName(QStringLiteral("NameFileBrowse"));
     connect(NameFileBrowse, &QAction::triggered, this, [this] { NameFileBrowseClick(); });
+    // The button stays out of the tab order; the keys that open a combo or
+    // file box open it from the name box.
+    const QList<QKeySequence> browseKeys = {QKeySequence(Qt::Key_F4),
+                                            QKeySequence(Qt::ALT | Qt::Key_Down)};
+    NameFileBrowse->setShortcuts(browseKeys);
+    NameFileBrowse->setShortcutContext(Qt::WidgetShortcut);
+    QStringList keyNames;
+    for (const QKeySequence& keys : browseKeys) keyNames << keys.toString(QKeySequence::NativeText);
+    NameFileBrowse->setToolTip(Tr("Выбрать файл (%1)").arg(keyNames.join(QStringLiteral(", "))));
 
     RB_PCM_22050 = MakeRadio(GroupBox1, "RB_PCM_22050", Tr("PCM 22050 Hz"), {16, 56, 97, 17});
     RB_PCM_11025 = MakeRadio(GroupBox1, "RB_PCM_11025", Tr("PCM 11025 Hz"), {16, 80, 97, 17});
     RB_ADPCM = MakeRadio(GroupBox1, "RB_ADPCM", Tr("ADPCM 11025 Hz"), {16, 104, 113, 17});
     RB_PCM_22050->setChecked(true);
+    // Each group is one tab stop, the arrow keys moving inside it. Without
+    // groups of their own Qt counts the width buttons, which sit further down
+    // under GroupBox1, into the format buttons' group, and Tab passes them by.
+    auto* formats = new QButtonGroup(this);
+    for (QRadioButton* radio : {RB_PCM_22050, RB_PCM_11025, RB_ADPCM}) formats->addButton(radio);
 
     Bevel1 = new QFrame(GroupBox1);
     Bevel1->setObjectName(QStringLiteral("Bevel1"));
@@ -83,6 +98,8 @@ TAddMsg::TAddMsg(MemoryImage& image, DialogMode mode, int selectedRow, int rowCo
     RB_8bit = MakeRadio(Panel1, "RB_8bit", Tr("8 бит"), {8, 8, 57, 17});
     RB_16bit = MakeRadio(Panel1, "RB_16bit", Tr("16 бит"), {8, 32, 57, 17});
     RB_8bit->setChecked(true);
+    auto* widths = new QButtonGroup(this);
+    for (QRadioButton* radio : {RB_8bit, RB_16bit}) widths->addButton(radio);
 
     GroupBox2 = new QGroupBox(Tr("Описание"), this);
     GroupBox2->setObjectName(QStringLiteral("GroupBox2"));

@@ -1,12 +1,16 @@
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFile>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLibraryInfo>
 #include <QScreen>
+#include <QTableWidget>
 #include <QTimer>
 #include <QTranslator>
 #include <chrono>
 #include <cstdio>
+#include <memory>
 
 #include "playback/qt_sound_player.h"
 #include "playback/steady_tick_source.h"
@@ -41,6 +45,48 @@ class FirstPaintProbe : public QObject {
     bool seen_ = false;
 };
 
+// For tests/ui/keyboard_test.sh, which drives the program with real key and
+// mouse events and has to learn what they did. With SONABANK_FOCUS_LOG=FILE
+// the key F12 is the test's: the program appends to FILE the line
+//   WINDOW/WIDGET ROWS
+// naming the keyboard focus (object names, or class names where a widget has
+// none; "-" for none) and the grid's selected rows (grid rows, 1 for the first
+// fragment, separated by commas; "-" for none). Keys reach the program in the
+// order they were sent, so the line shows the state after all keys before it.
+class FocusLog : public QObject {
+  public:
+    FocusLog(const QString& path, const QTableWidget& grid) : file_(path), grid_(grid) {
+        file_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text);
+    }
+
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress ||
+            static_cast<QKeyEvent*>(event)->key() != Qt::Key_F12) {
+            return false;
+        }
+        QByteArrayList rows;
+        for (const QModelIndex& row : grid_.selectionModel()->selectedRows()) {
+            rows << QByteArray::number(row.row() + 1);
+        }
+        file_.write(Path(QApplication::focusWidget()) + ' ' +
+                    (rows.isEmpty() ? QByteArray("-") : rows.join(',')) + '\n');
+        file_.flush();
+        return true;
+    }
+
+  private:
+    static QByteArray Name(const QObject* object) {
+        return object->objectName().isEmpty() ? QByteArray(object->metaObject()->className())
+                                              : object->objectName().toUtf8();
+    }
+    static QByteArray Path(const QWidget* widget) {
+        return widget ? Name(widget->window()) + '/' + Name(widget) : QByteArray("-");
+    }
+
+    QFile file_;
+    const QTableWidget& grid_;
+};
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -73,6 +119,12 @@ int main(int argc, char* argv[]) {
     sonabank::SteadyTickSource ticks;
     sonabank::QtPrompts prompts;
     sonabank::TMain window(player, ticks, prompts);
+    std::unique_ptr<FocusLog> focusLog;
+    if (qEnvironmentVariableIsSet("SONABANK_FOCUS_LOG")) {
+        focusLog =
+            std::make_unique<FocusLog>(qEnvironmentVariable("SONABANK_FOCUS_LOG"), *window.Mess);
+        app.installEventFilter(focusLog.get());
+    }
     window.move(window.screen()->availableGeometry().center() - window.rect().center());
     window.show();
     if (!arguments.positionalArguments().isEmpty()) {

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QFrame>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -158,7 +159,10 @@ TMain::TMain(SoundPlayer& player, TickSource& ticks, Prompts& prompts, QWidget* 
     setObjectName(QStringLiteral("Main"));
     setWindowTitle(QStringLiteral("Sonabank"));
     setWindowIcon(QIcon(QStringLiteral(":/images/sonabank.png")));
-    QFont formFont(QStringLiteral("Sans Serif"));
+    // 11 pixels as the layout was drawn for; Liberation Sans (Arial's widths)
+    // fits every caption whole at the controls' sizes, where the usual
+    // DejaVu Sans cuts the end off the format names.
+    QFont formFont(QStringLiteral("Liberation Sans"));
     formFont.setStyleHint(QFont::SansSerif);
     formFont.setPixelSize(11);
     setFont(formFont);
@@ -186,6 +190,8 @@ TMain::TMain(SoundPlayer& player, TickSource& ticks, Prompts& prompts, QWidget* 
     setTabOrder(BTN_Del, BB_Play);
     setTabOrder(BB_Play, BTN_Change);
     setTabOrder(BTN_Change, Mess);
+    // The window starts where its tab order does.
+    Copyright->setFocus();
 
     playback_.onGlyphChanged = [this](bool showStop) {
         BB_Play->setIcon(showStop ? stopGlyph_ : playGlyph_);
@@ -251,6 +257,8 @@ void TMain::BuildGrid() {
     Mess->setSelectionBehavior(QAbstractItemView::SelectRows);
     Mess->setSelectionMode(QAbstractItemView::SingleSelection);
     Mess->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab leaves the grid; the row moves with the arrow, Page and Home/End keys.
+    Mess->setTabKeyNavigation(false);
     Mess->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Mess->setWordWrap(false);
     Mess->setCornerButtonEnabled(false);
@@ -271,6 +279,19 @@ void TMain::BuildGrid() {
     rows->setMinimumSectionSize(1);
     rows->setDefaultSectionSize(kRowHeight);
     rows->setSectionResizeMode(QHeaderView::Fixed);
+
+    // The current row is the fragment the commands act on, so it stays the
+    // one highlighted row whatever a click on the empty area, a Ctrl+click or
+    // a Ctrl+arrow asks of the selection.
+    QItemSelectionModel* selection = Mess->selectionModel();
+    const auto keepCurrentRowSelected = [this, selection] {
+        const int row = Mess->currentRow();
+        if (row >= 0 && !(selection->isRowSelected(row) && selection->selectedRows().size() == 1)) {
+            Mess->selectRow(row);
+        }
+    };
+    connect(selection, &QItemSelectionModel::selectionChanged, this, keepCurrentRowSelected);
+    connect(selection, &QItemSelectionModel::currentRowChanged, this, keepCurrentRowSelected);
 
     // A double-click anywhere on the grid, its header included, counts.
     Mess->viewport()->installEventFilter(this);
@@ -621,6 +642,11 @@ bool TMain::MessKeyPress(const QKeyEvent& key) {
         case Qt::Key_Space:
             button = BB_Play;
             break;
+        case Qt::Key_Home:
+        case Qt::Key_End:
+            // Rows are selected whole, so these go to the first and last row.
+            SelectRow(key.key() == Qt::Key_Home ? 1 : Mess->rowCount());
+            return true;
         default:
             return false;
     }

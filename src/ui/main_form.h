@@ -122,7 +122,7 @@ class TMain : public QWidget {
     void ShowFragmentDialog(const QString& rawFile = QString());
     // A file dropped on the window: a project is opened, anything else added.
     void OpenDroppedFile(const QString& path);
-    // Keys on the grid that press the buttons below it.
+    // Keys on the grid that press the buttons below it, and Home and End.
     bool MessKeyPress(const QKeyEvent& key);
     // A rebuild after Add, Change or Delete: the typed copyright stays.
     void RebuildKeepingCopyright();

@@ -124,6 +124,9 @@ TEST_F(DialogTest, BrowseFillsTheFileName) {
     EXPECT_EQ(prompts.dialogs[0].title, "Открытие файла");
     EXPECT_EQ(prompts.dialogs[0].filter, "Файлы RAW (*.raw);;Все файлы (*.*)");
     EXPECT_EQ(prompts.dialogs[0].fileName, "/old place/a.raw");
+    // The button is no tab stop: its hint names the keys that open it.
+    EXPECT_TRUE(dialog->NameFileBrowse->toolTip().contains("F4"))
+        << dialog->NameFileBrowse->toolTip().toStdString();
 }
 
 TEST_F(DialogTest, AQuotedPathWithBlanksIsImported) {

@@ -1,9 +1,12 @@
 #include <QClipboard>
+#include <QGroupBox>
 #include <QHeaderView>
 #include <QStatusBar>
+#include <QStyleOption>
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
+#include <optional>
 
 #include "image/fragment_list.h"
 #include "playback/wav_render.h"
@@ -81,6 +84,78 @@ TEST_F(WindowTest, ControlsHaveTheirNamesPlacesAndTexts) {
     for (std::size_t i = 0; i + 1 < std::size(expected); ++i) {
         EXPECT_EQ(NextTabStop(expected[i]), expected[i + 1]) << i;
     }
+}
+
+// The width a caption takes and the width its control leaves it, as the
+// style lays the control out; nothing for a widget without a caption.
+struct CaptionFit {
+    QString text;
+    int need;
+    int room;
+};
+
+std::optional<CaptionFit> FitOf(const QWidget& widget) {
+    const QStyle& style = *widget.style();
+    const QFontMetrics metrics = widget.fontMetrics();
+    auto fit = [&](const QString& caption, int room) {
+        QString text = caption;
+        text.remove(u'&');  // the access letter's mark is not drawn
+        return CaptionFit{caption, metrics.horizontalAdvance(text), room};
+    };
+    if (auto* button = qobject_cast<const QAbstractButton*>(&widget);
+        button && !button->text().isEmpty()) {
+        QStyleOptionButton option;
+        option.initFrom(button);
+        option.text = button->text();
+        const auto contents = qobject_cast<const QRadioButton*>(button)
+                                  ? QStyle::SE_RadioButtonContents
+                                  : QStyle::SE_PushButtonContents;
+        return fit(button->text(), style.subElementRect(contents, &option, button).width());
+    }
+    if (auto* group = qobject_cast<const QGroupBox*>(&widget)) {
+        QStyleOptionGroupBox option;
+        option.initFrom(group);
+        option.text = group->title();
+        option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
+        option.textAlignment = group->alignment();
+        const QRect label =
+            style.subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, group);
+        return fit(group->title(), group->width() - label.left());
+    }
+    if (auto* label = qobject_cast<const QLabel*>(&widget); label && !label->text().isEmpty()) {
+        return fit(label->text(), label->contentsRect().width());
+    }
+    return std::nullopt;
+}
+
+TEST_F(WindowTest, EveryCaptionOfBothWindowsFitsItsControl) {
+    TAddMsg dialog(window->image(), DialogMode::Add, 1, 2, prompts, window.get());
+    dialog.show();
+    for (const QWidget* form :
+         {static_cast<QWidget*>(window.get()), static_cast<QWidget*>(&dialog)}) {
+        int captions = 0;
+        for (const QWidget* widget : form->findChildren<QWidget*>()) {
+            if (widget->window() != form) continue;
+            if (const auto caption = FitOf(*widget)) {
+                ++captions;
+                EXPECT_LE(caption->need, caption->room)
+                    << widget->objectName().toStdString() << " \"" << caption->text.toStdString()
+                    << "\"";
+            }
+        }
+        EXPECT_GE(captions, 5) << form->objectName().toStdString();
+    }
+    // The grid's header is drawn bold and centred in its columns.
+    const QHeaderView& header = *window->Mess->horizontalHeader();
+    const int margins = 2 * header.style()->pixelMetric(QStyle::PM_HeaderMargin);
+    for (int column = 0; column < window->Mess->columnCount(); ++column) {
+        const QString text = window->Mess->model()->headerData(column, Qt::Horizontal).toString();
+        EXPECT_LE(QFontMetrics(header.font()).horizontalAdvance(text) + margins,
+                  header.sectionSize(column))
+            << text.toStdString();
+    }
+    // The label sits left of the box it names.
+    EXPECT_LT(window->Label2->geometry().right(), window->Copyright->x());
 }
 
 TEST_F(WindowTest, UsageFollowsTheStoredPages) {
