@@ -46,16 +46,16 @@ class FirstPaintProbe : public QObject {
 };
 
 // For tests/ui/keyboard_test.sh, which drives the program with real key and
-// mouse events and has to learn what they did. With SONABANK_FOCUS_LOG=FILE
+// mouse events and has to learn what they did. With SONABANK_STATE_PROBE=FILE
 // the key F12 is the test's: the program appends to FILE the line
 //   WINDOW/WIDGET ROWS
 // naming the keyboard focus (object names, or class names where a widget has
 // none; "-" for none) and the grid's selected rows (grid rows, 1 for the first
 // fragment, separated by commas; "-" for none). Keys reach the program in the
 // order they were sent, so the line shows the state after all keys before it.
-class FocusLog : public QObject {
+class StateProbe : public QObject {
   public:
-    FocusLog(const QString& path, const QTableWidget& grid) : file_(path), grid_(grid) {
+    StateProbe(const QString& path, const QTableWidget& grid) : file_(path), grid_(grid) {
         file_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text);
     }
 
@@ -119,11 +119,11 @@ int main(int argc, char* argv[]) {
     sonabank::SteadyTickSource ticks;
     sonabank::QtPrompts prompts;
     sonabank::TMain window(player, ticks, prompts);
-    std::unique_ptr<FocusLog> focusLog;
-    if (qEnvironmentVariableIsSet("SONABANK_FOCUS_LOG")) {
-        focusLog =
-            std::make_unique<FocusLog>(qEnvironmentVariable("SONABANK_FOCUS_LOG"), *window.Mess);
-        app.installEventFilter(focusLog.get());
+    std::unique_ptr<StateProbe> stateProbe;
+    if (qEnvironmentVariableIsSet("SONABANK_STATE_PROBE")) {
+        stateProbe = std::make_unique<StateProbe>(qEnvironmentVariable("SONABANK_STATE_PROBE"),
+                                                  *window.Mess);
+        app.installEventFilter(stateProbe.get());
     }
     window.move(window.screen()->availableGeometry().center() - window.rect().center());
     window.show();

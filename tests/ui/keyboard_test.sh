@@ -3,14 +3,14 @@
 # a virtual X screen under a window manager (openbox), driven by real key and
 # mouse events through the X server (xdotool). Each step of the table below
 # sends its keys or clicks, then asks the program for the focus owner and the
-# highlighted grid rows (F12 with SONABANK_FOCUS_LOG set, see src/ui/main.cpp)
+# highlighted grid rows (F12 with SONABANK_STATE_PROBE set, see src/ui/main.cpp)
 # until it reports the expected ones. The last steps add a 16-bit fragment
 # with the keyboard alone and save it; the saved image must hold it.
 # Screenshots of the dialog and of the grid after a click on its empty area go
 # among the test outputs.
 #   keyboard_test.sh PROGRAM CLI FALLBACK_OUTPUT_DIR
 set -euo pipefail
-program=$1 cli=$2
+program=$(realpath "$1") cli=$(realpath "$2")
 out=${SONABANK_TEST_RUN_DIR:-$3}
 mkdir -p "$out"
 work=$(mktemp -d)
@@ -51,7 +51,7 @@ xdotool get_desktop >/dev/null 2>&1 || fail "openbox did not take the screen"
 state=$work/state.log
 : >"$state"
 # Started in the work folder, so the file name typed below is a short one.
-(cd "$work" && SONABANK_FOCUS_LOG=$state QT_QPA_PLATFORM=xcb exec "$program" "$project") \
+(cd "$work" && SONABANK_STATE_PROBE=$state QT_QPA_PLATFORM=xcb exec "$program" "$project") \
     >"$work/program.log" 2>&1 &
 app_pid=$!
 wid=$(timeout 30 xdotool search --sync --onlyvisible --name '^Sonabank$' | head -n1) ||
@@ -71,9 +71,9 @@ await() {
         before=$(lines)
         xdotool key F12
         # A key sent to a window that a dialog blocks is dropped: no reply.
-        for _ in $(seq 20); do
+        for _ in $(seq 40); do
             [ "$(lines)" -gt "$before" ] && break
-            sleep 0.1
+            sleep 0.05
         done
         if [ "$(lines)" -gt "$before" ]; then
             got=$(tail -n1 "$state")
