@@ -13,18 +13,6 @@ set -euo pipefail
 program=$(realpath "$1") cli=$(realpath "$2")
 out=${SONABANK_TEST_RUN_DIR:-$3}
 mkdir -p "$out"
-work=$(mktemp -d)
-xvfb_pid= wm_pid= app_pid=
-cleanup() {
-    local status=$?
-    for pid in $app_pid $wm_pid $xvfb_pid; do
-        kill "$pid" 2>/dev/null || true
-        wait "$pid" 2>/dev/null || true
-    done
-    rm -rf "$work"
-    exit "$status"
-}
-trap cleanup EXIT
 # shellcheck source=x_session.sh
 source "$(dirname "$0")/x_session.sh"
 
@@ -37,9 +25,10 @@ for n in 1 2 3; do
 done
 head -c 2000 /dev/urandom >"$work/s16.raw"
 
-start_x_server "$work"
+start_x_server
 openbox --sm-disable >"$work/openbox.log" 2>&1 &
 wm_pid=$!
+started+=("$wm_pid")
 # The window manager is up once it names the current desktop.
 for _ in $(seq 300); do
     xdotool get_desktop >/dev/null 2>&1 && break
@@ -54,6 +43,7 @@ state=$work/state.log
 (cd "$work" && SONABANK_STATE_PROBE=$state QT_QPA_PLATFORM=xcb exec "$program" "$project") \
     >"$work/program.log" 2>&1 &
 app_pid=$!
+started+=("$app_pid")
 wid=$(timeout 30 xdotool search --sync --onlyvisible --name '^Sonabank$' | head -n1) ||
     fail "no visible window titled Sonabank; program said: $(cat "$work/program.log")"
 timeout 30 xdotool windowactivate --sync "$wid" || fail "the window manager did not activate the window"
@@ -84,9 +74,11 @@ await() {
     fail "step $step ($action $arg): expected '$want', the program reports '$got'"
 }
 
-# The grid's rows: 29 pixels of toolbar, a header row of 19, rows of 18.
-row_y() { echo $((29 + 19 + ($1 - 1) * 18 + 9)); }
-empty_y=300
+# Where a click lands in the grid: on a row (29 pixels of toolbar, a header
+# row of 19, rows of 18) or, for "empty", on the empty area below the rows.
+grid_y() {
+    if [ "$1" = empty ]; then echo 300; else echo $((29 + 19 + ($1 - 1) * 18 + 9)); fi
+}
 
 step=0
 while read -r -u 4 action arg focus rows; do
@@ -96,8 +88,8 @@ while read -r -u 4 action arg focus rows; do
         start) ;;
         key) xdotool key "$arg" ;;
         type) xdotool type --delay 100 "${arg//_/ }" ;;
-        click) xdotool mousemove --window "$wid" 300 "$([ "$arg" = empty ] && echo $empty_y || row_y "$arg")" click 1 ;;
-        ctrl-click) xdotool mousemove --window "$wid" 300 "$(row_y "$arg")" keydown ctrl click 1 keyup ctrl ;;
+        click) xdotool mousemove --window "$wid" 300 "$(grid_y "$arg")" click 1 ;;
+        ctrl-click) xdotool mousemove --window "$wid" 300 "$(grid_y "$arg")" keydown ctrl click 1 keyup ctrl ;;
         shot) ;;
         *) fail "unknown action $action" ;;
     esac

@@ -7,24 +7,13 @@ set -euo pipefail
 program=$1
 out=${SONABANK_TEST_RUN_DIR:-$2}
 mkdir -p "$out"
-work=$(mktemp -d)
-xvfb_pid= app_pid=
-cleanup() {
-    local status=$?
-    for pid in $app_pid $xvfb_pid; do
-        kill "$pid" 2>/dev/null || true
-        wait "$pid" 2>/dev/null || true
-    done
-    rm -rf "$work"
-    exit "$status"
-}
-trap cleanup EXIT
 # shellcheck source=x_session.sh
 source "$(dirname "$0")/x_session.sh"
-start_x_server "$work"
+start_x_server
 
 QT_QPA_PLATFORM=xcb "$program" >"$work/program.log" 2>&1 &
 app_pid=$!
+started+=("$app_pid")
 
 wid=$(timeout 30 xdotool search --sync --onlyvisible --name '^Sonabank$' | head -n1) ||
     fail "no visible window titled Sonabank; program said: $(cat "$work/program.log")"
