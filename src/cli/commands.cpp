@@ -253,7 +253,7 @@ constexpr Command kCommands[] = {
     {"wav", "IMAGE NUMBER OUTFILE", "write the WAV file a fragment is played from", 3, 3, 0,
      RunWav},
     {"play", "IMAGE NUMBER",
-     "play a fragment through the desktop's sound server until it ends; Ctrl+C stops it", 2, 2, 0,
+     "play a fragment through the system's sound output until it ends; Ctrl+C stops it", 2, 2, 0,
      RunPlay},
     {"build", "IMAGE MANIFEST", "make a fresh image from a manifest", 2, 2, 0, RunBuild},
     {"check", "IMAGE", "report every broken invariant of the catalogue", 1, 1, 0, RunCheck},

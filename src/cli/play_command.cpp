@@ -1,36 +1,41 @@
 #include "cli/play_command.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
-#include <QSocketNotifier>
-#include <QTimer>
+#include <cerrno>
 
 #include "cli/cli_failure.h"
+#include "platform/platform_services.h"
 #include "playback/playback_state.h"
-#include "playback/qt_sound_player.h"
-#include "playback/steady_tick_source.h"
 
 namespace sonabank::cli {
 
 namespace {
 
-// The signal handler only writes a byte; the event loop reads it and stops
-// the sound, which a handler must not do itself.
-int interruptPipe[2] = {-1, -1};
+// Ctrl+C and the end of the sound both write a byte here: the signal handler
+// and the player's thread may do no more, and the main thread waits on it.
+int wakePipe[2] = {-1, -1};
+constexpr char INTERRUPTED = 'i';
+constexpr char ENDED = 'e';
+
+void Wake(char why) {
+    [[maybe_unused]] const ssize_t written = write(wakePipe[1], &why, 1);
+}
 
 void OnInterrupt(int) {
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t written = write(interruptPipe[1], &byte, 1);
+    const int savedErrno = errno;
+    Wake(INTERRUPTED);
+    errno = savedErrno;
 }
 
 // The pipe and the handler for the length of one playback.
-class InterruptGuard {
+class WakeGuard {
   public:
-    InterruptGuard() {
-        if (pipe2(interruptPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+    WakeGuard() {
+        if (pipe2(wakePipe, O_CLOEXEC | O_NONBLOCK) != 0) {
             throw CliFailure(kIoFailure, "cannot watch for Ctrl+C");
         }
         struct sigaction action {};
@@ -38,61 +43,54 @@ class InterruptGuard {
         sigemptyset(&action.sa_mask);
         sigaction(SIGINT, &action, &previous_);
     }
-    ~InterruptGuard() {
+    ~WakeGuard() {
         sigaction(SIGINT, &previous_, nullptr);
-        close(interruptPipe[0]);
-        close(interruptPipe[1]);
-        interruptPipe[0] = interruptPipe[1] = -1;
+        close(wakePipe[0]);
+        close(wakePipe[1]);
+        wakePipe[0] = wakePipe[1] = -1;
     }
-    InterruptGuard(const InterruptGuard&) = delete;
-    InterruptGuard& operator=(const InterruptGuard&) = delete;
+    WakeGuard(const WakeGuard&) = delete;
+    WakeGuard& operator=(const WakeGuard&) = delete;
 
-    int readEnd() const { return interruptPipe[0]; }
+    // Blocks until a byte arrives; true when one of them was Ctrl+C.
+    bool WaitInterrupted() const {
+        pollfd watched{wakePipe[0], POLLIN, 0};
+        while (poll(&watched, 1, -1) < 0 && errno == EINTR) {
+        }
+        bool interrupted = false;
+        char bytes[16];
+        for (ssize_t n; (n = read(wakePipe[0], bytes, sizeof bytes)) > 0;) {
+            for (ssize_t i = 0; i < n; ++i) interrupted = interrupted || bytes[i] == INTERRUPTED;
+        }
+        return interrupted;
+    }
 
   private:
     struct sigaction previous_ {};
 };
 
-// The window's timer interval: the deadline is noticed as late as there.
-constexpr int TIMER_INTERVAL_MS = 100;
-
 }  // namespace
 
 int PlayFragment(const MemoryImage& image, int row) {
-    int argc = 1;
-    char name[] = "sonabank-cli";
-    char* argv[] = {name, nullptr};
-    QCoreApplication app(argc, argv);
-
-    QtSoundPlayer player;
-    SteadyTickSource ticks;
-    Playback playback(player, ticks);
-    QTimer timer;
-    timer.setInterval(TIMER_INTERVAL_MS);
-    playback.onTimerChanged = [&timer](bool enabled) {
-        if (enabled) {
-            timer.start();
-        } else {
-            timer.stop();
-        }
-    };
-    QObject::connect(&timer, &QTimer::timeout, [&] {
-        playback.TimerTick();
-        if (playback.playerIdle()) QCoreApplication::quit();
-    });
-
-    InterruptGuard guard;
-    bool interrupted = false;
-    QSocketNotifier notifier(guard.readEnd(), QSocketNotifier::Read);
-    QObject::connect(&notifier, &QSocketNotifier::activated, [&] {
-        interrupted = true;
-        playback.Close();
-        QCoreApplication::quit();
-    });
+    // Destroyed after the player, whose thread may still write to the pipe
+    // until Stop has returned.
+    const WakeGuard guard;
+    const auto player = MakeSoundPlayer();
+    const auto ticks = MakeTickSource();
+    player->onEnded = [] { Wake(ENDED); };
+    Playback playback(*player, *ticks);
 
     playback.Press(image, row);
-    if (!playback.playerIdle()) QCoreApplication::exec();
-    return interrupted ? kInterrupted : kSuccess;
+    while (!playback.playerIdle()) {
+        const bool interrupted = guard.WaitInterrupted();
+        const SoundStatus status = player->Status();
+        if (interrupted || status.state != SoundState::Playing) playback.Close();
+        if (interrupted) return kInterrupted;
+        if (status.state == SoundState::NoOutput) {
+            throw CliFailure(kIoFailure, "no sound output: " + status.reason);
+        }
+    }
+    return kSuccess;
 }
 
 }  // namespace sonabank::cli

@@ -1,7 +1,7 @@
 #pragma once
 
 // `play`: the Play button without a window, for people without a desktop
-// session. The one command that needs Qt's event loop.
+// session.
 
 #include "image/memory_image.h"
 
@@ -10,10 +10,11 @@ namespace sonabank::cli {
 // Exit status of a playback ended by Ctrl+C (128 + SIGINT, as shells report it).
 constexpr int kInterrupted = 130;
 
-// Plays the fragment of grid row `row` through the desktop's sound player and
-// returns when the playback's deadline has passed (kSuccess), or at SIGINT,
-// after stopping the sound (kInterrupted). Without a sound server it stays
-// silent and still waits for the deadline.
+// Plays the fragment of grid row `row` through the system's sound output and
+// returns once it has been heard to its end (kSuccess), or at SIGINT, after
+// stopping the sound (kInterrupted). Without a sound output, or when the
+// output fails mid-sound, throws the input/output failure "no sound output:
+// REASON" at once.
 int PlayFragment(const MemoryImage& image, int row);
 
 }  // namespace sonabank::cli

@@ -12,8 +12,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "playback/qt_sound_player.h"
-#include "playback/steady_tick_source.h"
+#include "platform/platform_services.h"
 #include "ui/main_form.h"
 #include "version.h"
 
@@ -115,10 +114,10 @@ int main(int argc, char* argv[]) {
         QApplication::installTranslator(&qtTexts);
     }
 
-    sonabank::QtSoundPlayer player;
-    sonabank::SteadyTickSource ticks;
+    const auto player = sonabank::MakeSoundPlayer();
+    const auto ticks = sonabank::MakeTickSource();
     sonabank::QtPrompts prompts;
-    sonabank::TMain window(player, ticks, prompts);
+    sonabank::TMain window(*player, *ticks, prompts);
     std::unique_ptr<StateProbe> stateProbe;
     if (qEnvironmentVariableIsSet("SONABANK_STATE_PROBE")) {
         stateProbe = std::make_unique<StateProbe>(qEnvironmentVariable("SONABANK_STATE_PROBE"),

@@ -12,33 +12,72 @@ extern char** environ;
 
 namespace sonabank::test {
 
-ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& args,
-                         const std::string& stdoutPath) {
-    TempDir scratch;
-    const std::string outPath = stdoutPath.empty() ? scratch.file("stdout") : stdoutPath;
-    const std::string errPath = scratch.file("stderr");
+namespace {
 
+// The environment as posix_spawn takes it: this process's, with `changes`
+// (NAME=VALUE) replacing the entries of the same name.
+std::vector<std::string> Environment(const std::vector<std::string>& changes) {
+    auto nameOf = [](const std::string& entry) { return entry.substr(0, entry.find('=')); };
+    std::vector<std::string> env;
+    for (char** entry = environ; *entry; ++entry) {
+        const std::string name = nameOf(*entry);
+        if (std::none_of(changes.begin(), changes.end(),
+                         [&](const std::string& c) { return nameOf(c) == name; })) {
+            env.emplace_back(*entry);
+        }
+    }
+    env.insert(env.end(), changes.begin(), changes.end());
+    return env;
+}
+
+std::vector<char*> Pointers(std::vector<std::string>& strings) {
+    std::vector<char*> pointers;
+    for (std::string& s : strings) pointers.push_back(s.data());
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+}  // namespace
+
+pid_t StartProgram(const std::string& program, const std::vector<std::string>& args,
+                   const std::string& stdoutPath, const std::string& stderrPath,
+                   const std::vector<std::string>& env) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(program.c_str()));
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
+    posix_spawn_file_actions_addopen(&actions, 1, stdoutPath.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, stderrPath.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    std::vector<std::string> argStrings = {program};
+    argStrings.insert(argStrings.end(), args.begin(), args.end());
+    std::vector<std::string> envStrings = Environment(env);
+    const std::vector<char*> argv = Pointers(argStrings);
+    const std::vector<char*> envp = Pointers(envStrings);
 
     pid_t pid = 0;
-    const int spawned = posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    const int spawned =
+        posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0) throw std::runtime_error("cannot start " + program);
+    return pid;
+}
+
+int ExitStatus(int waitStatus) {
+    return WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : 128 + WTERMSIG(waitStatus);
+}
+
+ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& args,
+                         const std::string& stdoutPath, const std::vector<std::string>& env) {
+    TempDir scratch;
+    const std::string outPath = stdoutPath.empty() ? scratch.file("stdout") : stdoutPath;
+    const std::string errPath = scratch.file("stderr");
+    const pid_t pid = StartProgram(program, args, outPath, errPath, env);
     int wstatus = 0;
     if (waitpid(pid, &wstatus, 0) != pid) throw std::runtime_error("lost " + program);
 
     ProgramResult result;
-    result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+    result.status = ExitStatus(wstatus);
     const auto out = stdoutPath.empty() ? ReadFile(outPath) : std::vector<std::uint8_t>();
     const auto err = ReadFile(errPath);
     result.out.assign(out.begin(), out.end());

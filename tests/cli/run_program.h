@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -21,15 +23,26 @@ struct ProgramResult {
 };
 
 // `program` is a path, or a name looked up on PATH. stdin is /dev/null. stdout
-// goes to `stdoutPath` when given (e.g. /dev/full), else it is caught.
+// goes to `stdoutPath` when given (e.g. /dev/full), else it is caught. `env`
+// holds NAME=VALUE entries that replace or add to this process's environment.
 ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& args,
-                         const std::string& stdoutPath = {});
+                         const std::string& stdoutPath = {},
+                         const std::vector<std::string>& env = {});
+
+// Starts a program the same way without waiting for it; stdout and stderr go
+// to the files named.
+pid_t StartProgram(const std::string& program, const std::vector<std::string>& args,
+                   const std::string& stdoutPath, const std::string& stderrPath,
+                   const std::vector<std::string>& env = {});
+// ProgramResult::status of a process that waitpid reported.
+int ExitStatus(int waitStatus);
 
 // A temporary folder with sonabank-cli at hand.
 class CliTest : public ::testing::Test {
   public:
-    ProgramResult Cli(const std::vector<std::string>& args) {
-        return RunProgram(SONABANK_CLI, args);
+    ProgramResult Cli(const std::vector<std::string>& args,
+                      const std::vector<std::string>& env = {}) {
+        return RunProgram(SONABANK_CLI, args, {}, env);
     }
     std::string File(const std::string& name) const { return dir_.file(name); }
     // A RAW file of `size` bytes counting 0, 1, 2, ... (mod 256).

@@ -26,14 +26,25 @@ Version=$version
 Architecture=$arch
 Section=sound
 FIELDS
-    # Nothing sets Depends by hand: it comes from the binaries' libraries.
+    # Depends comes from the binaries' libraries, and by hand for the sound
+    # libraries that are opened on the first Play.
     local depends
     depends=$(dpkg-deb -f "$deb" Depends)
     local lib
-    for lib in libc6 libstdc++6 libqt6widgets6; do
+    for lib in libc6 libstdc++6 libqt6widgets6 libpulse0 libasound2; do
         [[ $depends == *"$lib "* || $depends == *"$lib" || $depends == *"$lib,"* ]] ||
             fail "Depends lacks $lib: $depends"
     done
+    [[ $depends != *multimedia* ]] || fail "Depends still names Qt Multimedia: $depends"
+    # The sound libraries are loaded by playing only, and the command-line
+    # tool needs no Qt at all.
+    local needed
+    needed=$(readelf -d "$root/usr/bin/sonabank" "$root/usr/bin/sonabank-cli" | grep NEEDED)
+    [[ $needed != *libpulse* && $needed != *libasound* && $needed != *Multimedia* ]] ||
+        fail "a program links a sound library: $needed"
+    needed=$(readelf -d "$root/usr/bin/sonabank-cli" | grep NEEDED)
+    [[ $needed != *libQt* ]] || fail "sonabank-cli links Qt: $needed"
+
     [ -n "$(dpkg-deb -f "$deb" Maintainer)" ] || fail "no Maintainer"
 
     # Exactly the installed tree, nothing of the build or the tests.

@@ -1,9 +1,8 @@
 #pragma once
 
 // Waiting in sound tests runs the event loop the way the program does.
-// QTest's waits sleep between passes of the loop, which starves the audio
-// sink that feeds the sound server from this thread, so a sound would start
-// later than it does in the program.
+// QTest's waits sleep between passes of the loop, which would make the
+// window's timer end a sound later than it does in the program.
 
 #include <QEventLoop>
 #include <QTimer>

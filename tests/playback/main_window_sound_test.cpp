@@ -9,9 +9,9 @@
 #include <memory>
 
 #include "event_loop_wait.h"
-#include "playback/qt_sound_player.h"
-#include "playback/steady_tick_source.h"
+#include "platform/platform_services.h"
 #include "support/monitor_recording.h"
+#include "support/private_sound_server.h"
 #include "support/temp_dir.h"
 #include "support/tone_image.h"
 #include "ui/fake_prompts.h"
@@ -31,7 +31,7 @@ class MainWindowSoundTest : public testing::Test {
     }
 
     void Open(const std::vector<Tone>& tones) {
-        window_ = std::make_unique<TMain>(player_, ticks_, prompts_);
+        window_ = std::make_unique<TMain>(*player_, *ticks_, prompts_);
         window_->image() = test::MakeToneImage(tones);
         window_->UpdateMessList();
         window_->show();
@@ -43,8 +43,8 @@ class MainWindowSoundTest : public testing::Test {
     }
 
     test::TempDir dir_;
-    QtSoundPlayer player_;
-    SteadyTickSource ticks_;
+    std::unique_ptr<SoundPlayer> player_ = MakeSoundPlayer();
+    std::unique_ptr<TickSource> ticks_ = MakeTickSource();
     test::FakePrompts prompts_;
     std::unique_ptr<TMain> window_;
 };
@@ -102,6 +102,19 @@ TEST_F(MainWindowSoundTest, ClosingTheWindowEndsTheSound) {
     EXPECT_TRUE(window_->playback().playerIdle());
     test::RunEventsFor(500);
     ExpectCutShort(recording.Finish());
+    EXPECT_TRUE(prompts_.shown.empty());
+}
+
+TEST_F(MainWindowSoundTest, ServerDyingMidSoundLeavesTheWindowQuiet) {
+    test::PrivateSoundServer server;
+    Open({{SoundFormat::PCM_22050, 900, 1}});
+    PlayButton()->click();
+    test::RunEventsFor(300);
+    server.Kill();
+    // The timer still ends the playback, and the window says nothing.
+    EXPECT_TRUE(test::RunEventsUntil([&] { return window_->playback().playerIdle(); }, 3000));
+    EXPECT_FALSE(ShowsStop());
+    EXPECT_EQ(player_->Status().state, SoundState::Idle);
     EXPECT_TRUE(prompts_.shown.empty());
 }
 

@@ -1,5 +1,5 @@
-// Runs the sound tests inside a Qt application: the audio sink is fed from
-// this thread's event loop, and the window tests need widgets.
+// Runs the window's sound tests inside a Qt application: its timer ends a
+// playback from the event loop.
 
 #include <gtest/gtest.h>
 

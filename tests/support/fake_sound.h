@@ -16,6 +16,9 @@ class FakeSoundPlayer : public SoundPlayer {
   public:
     void Play(std::span<const std::uint8_t> wave) override;
     void Stop() override;
+    SoundStatus Status() const override {
+        return {playing_ ? SoundState::Playing : SoundState::Idle, {}};
+    }
 
     bool playing() const { return playing_; }
     // A copy of every wave handed to Play, in order.
