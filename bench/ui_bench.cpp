@@ -18,6 +18,7 @@ class SilentPlayer : public SoundPlayer {
   public:
     void Play(std::span<const std::uint8_t>) override {}
     void Stop() override {}
+    SoundStatus Status() const override { return {}; }
 };
 
 class FrozenTicks : public TickSource {
