@@ -16,6 +16,7 @@ namespace {
 
 struct AlsaApi {
     decltype(&snd_pcm_open) open = nullptr;
+    decltype(&snd_pcm_nonblock) nonblock = nullptr;
     decltype(&snd_pcm_set_params) setParams = nullptr;
     decltype(&snd_pcm_writei) writei = nullptr;
     decltype(&snd_pcm_recover) recover = nullptr;
@@ -38,14 +39,18 @@ AlsaApi LoadAlsa() {
     SharedLibrary library("libasound.so.2");
     AlsaApi api;
     decltype(&snd_lib_error_set_handler) setErrorHandler = nullptr;
-    if (!(library.Bind(api.open, "snd_pcm_open") && library.Bind(api.setParams, "snd_pcm_set_params") &&
-          library.Bind(api.writei, "snd_pcm_writei") && library.Bind(api.recover, "snd_pcm_recover") &&
+    if (!(library.Bind(api.open, "snd_pcm_open") &&
+          library.Bind(api.nonblock, "snd_pcm_nonblock") &&
+          library.Bind(api.setParams, "snd_pcm_set_params") &&
+          library.Bind(api.writei, "snd_pcm_writei") &&
+          library.Bind(api.recover, "snd_pcm_recover") &&
           library.Bind(api.drain, "snd_pcm_drain") && library.Bind(api.drop, "snd_pcm_drop") &&
           library.Bind(api.close, "snd_pcm_close") && library.Bind(api.delay, "snd_pcm_delay") &&
           library.Bind(api.swParamsSize, "snd_pcm_sw_params_sizeof") &&
           library.Bind(api.swParamsCurrent, "snd_pcm_sw_params_current") &&
           library.Bind(api.setStartThreshold, "snd_pcm_sw_params_set_start_threshold") &&
-          library.Bind(api.swParams, "snd_pcm_sw_params") && library.Bind(api.strerror, "snd_strerror") &&
+          library.Bind(api.swParams, "snd_pcm_sw_params") &&
+          library.Bind(api.strerror, "snd_strerror") &&
           library.Bind(setErrorHandler, "snd_lib_error_set_handler"))) {
         api.error = library.error();
         return api;
@@ -117,10 +122,14 @@ OpenedStream OpenAlsaStream(std::uint32_t rate) {
     if (!alsa.error.empty()) return {nullptr, "ALSA: " + alsa.error};
 
     snd_pcm_t* pcm = nullptr;
-    int error = alsa.open(&pcm, "default", SND_PCM_STREAM_PLAYBACK, 0);
+    // A device held by another program would block the open until it is
+    // let go (and Stop with it); busy is an answer too.
+    int error = alsa.open(&pcm, "default", SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK);
     if (error < 0) return {nullptr, ErrorText(error)};
-    error = alsa.setParams(pcm, SND_PCM_FORMAT_U8, SND_PCM_ACCESS_RW_INTERLEAVED, 1, rate, 1,
-                           OUTPUT_BUFFER_MS * 1000);
+    error = alsa.nonblock(pcm, 0);
+    if (error >= 0)
+        error = alsa.setParams(pcm, SND_PCM_FORMAT_U8, SND_PCM_ACCESS_RW_INTERLEAVED, 1, rate, 1,
+                               OUTPUT_BUFFER_MS * 1000);
     // The device would start only once its buffer is full: a shorter sound
     // would start at the drain.
     std::vector<char> swParams(alsa.swParamsSize());

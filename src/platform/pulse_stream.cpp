@@ -28,10 +28,11 @@ PulseApi LoadPulse() {
     SharedLibrary library("libpulse-simple.so.0");
     PulseApi api;
     // pa_strerror lives in libpulse.so.0, which the simple API depends on.
-    if (!(library.Bind(api.simpleNew, "pa_simple_new") && library.Bind(api.write, "pa_simple_write") &&
+    if (!(library.Bind(api.simpleNew, "pa_simple_new") &&
+          library.Bind(api.write, "pa_simple_write") &&
           library.Bind(api.drain, "pa_simple_drain") &&
-          library.Bind(api.latency, "pa_simple_get_latency") && library.Bind(api.free, "pa_simple_free") &&
-          library.Bind(api.strerror, "pa_strerror"))) {
+          library.Bind(api.latency, "pa_simple_get_latency") &&
+          library.Bind(api.free, "pa_simple_free") && library.Bind(api.strerror, "pa_strerror"))) {
         api.error = library.error();
     }
     return api;

@@ -48,8 +48,8 @@ void SystemSoundPlayer::Play(std::span<const std::uint8_t> wave) {
         status_ = {SoundState::Playing, {}};
     }
     stopping_ = false;
-    worker_ = std::thread(&SystemSoundPlayer::Run, this, wave.subspan(WAV_HEADER_SIZE, dataLength),
-                          rate);
+    worker_ =
+        std::thread(&SystemSoundPlayer::Run, this, wave.subspan(WAV_HEADER_SIZE, dataLength), rate);
 }
 
 void SystemSoundPlayer::Stop() {

@@ -140,7 +140,8 @@ TEST_F(CliPlayHeardTest, ManyShortPlaysEndCleanly) {
     for (int next = 0; next < RUNS || !running.empty();) {
         while (running.size() < AT_ONCE && next < RUNS) {
             const std::string errName = "stderr" + std::to_string(next);
-            running.push_back({StartPlay(bank, "0", errName), errName, Clock::now(), next % 2 == 1});
+            running.push_back(
+                {StartPlay(bank, "0", errName), errName, Clock::now(), next % 2 == 1});
             ++next;
         }
         std::this_thread::sleep_for(1ms);
@@ -159,7 +160,8 @@ TEST_F(CliPlayHeardTest, ManyShortPlaysEndCleanly) {
             }
             const int status = ExitStatus(wstatus);
             const bool expected = status == 0 || (run.interrupt && status == 130);
-            ++outcomes[(run.interrupt ? "interrupted, status " : "status ") + std::to_string(status)];
+            ++outcomes[(run.interrupt ? "interrupted, status " : "status ") +
+                       std::to_string(status)];
             EXPECT_TRUE(expected) << run.errName << ": status " << status;
             EXPECT_EQ(Stderr(run.errName), "") << run.errName;
             return true;

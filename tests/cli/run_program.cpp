@@ -45,10 +45,10 @@ pid_t StartProgram(const std::string& program, const std::vector<std::string>& a
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, stdoutPath.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, stderrPath.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 1, stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    posix_spawn_file_actions_addopen(&actions, 2, stderrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
     std::vector<std::string> argStrings = {program};
     argStrings.insert(argStrings.end(), args.begin(), args.end());
     std::vector<std::string> envStrings = Environment(env);

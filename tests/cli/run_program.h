@@ -4,7 +4,6 @@
 // sonabank-cli and of the external tools that judge its files.
 
 #include <gtest/gtest.h>
-
 #include <sys/types.h>
 
 #include <cstdint>

@@ -68,8 +68,8 @@ TEST_F(SystemSoundPlayerTest, EachFormatIsHeardWholeBeforeItCountsAsDrained) {
 }
 
 TEST_F(SystemSoundPlayerTest, StopSilencesAtOnceAndLetsGoOfTheImage) {
-    auto wave = std::make_unique<std::vector<std::uint8_t>>(
-        ToneWave({SoundFormat::PCM_22050, 900, 3}));
+    auto wave =
+        std::make_unique<std::vector<std::uint8_t>>(ToneWave({SoundFormat::PCM_22050, 900, 3}));
     MonitorRecording recording(dir_.file("heard.raw"));
     const auto played = Clock::now();
     player_->Play(*wave);

@@ -21,8 +21,14 @@ PrivateSoundServer::PrivateSoundServer() {
     // The sink comes first, so that the socket exists only once a stream has
     // somewhere to go.
     std::vector<std::string> args = {
-        "pulseaudio", "--daemonize=no", "--exit-idle-time=-1", "-n", "--realtime=no",
-        "--high-priority=no", "--disable-shm=yes", "--use-pid-file=no",
+        "pulseaudio",
+        "--daemonize=no",
+        "--exit-idle-time=-1",
+        "-n",
+        "--realtime=no",
+        "--high-priority=no",
+        "--disable-shm=yes",
+        "--use-pid-file=no",
         "--load=module-null-sink sink_name=test_null rate=44100 channels=2 norewinds=1",
         "--load=module-native-protocol-unix auth-anonymous=1 socket=" + socket,
         "--log-target=file:" + dir_.file("pulse.log")};
