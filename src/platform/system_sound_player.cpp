@@ -48,8 +48,11 @@ void SystemSoundPlayer::Play(std::span<const std::uint8_t> wave) {
         status_ = {SoundState::Playing, {}};
     }
     stopping_ = false;
-    worker_ =
-        std::thread(&SystemSoundPlayer::Run, this, wave.subspan(WAV_HEADER_SIZE, dataLength), rate);
+    std::promise<void> opened;
+    std::future<void> open = opened.get_future();
+    worker_ = std::thread(&SystemSoundPlayer::Run, this, wave.subspan(WAV_HEADER_SIZE, dataLength),
+                          rate, std::move(opened));
+    open.wait();
 }
 
 void SystemSoundPlayer::Stop() {
@@ -65,9 +68,12 @@ SoundStatus SystemSoundPlayer::Status() const {
     return status_;
 }
 
-void SystemSoundPlayer::Run(std::span<const std::uint8_t> samples, std::uint32_t rate) {
+void SystemSoundPlayer::Run(std::span<const std::uint8_t> samples, std::uint32_t rate,
+                            std::promise<void> opened) {
     const OpenedStream output = OpenOutput(rate, samples.size());
-    if (!output.stream) return End(SoundState::NoOutput, output.error);
+    if (!output.stream) End(SoundState::NoOutput, output.error);
+    opened.set_value();
+    if (!output.stream) return;
     OutputStream& stream = *output.stream;
     // Stop waits for at most one chunk to be taken by the output.
     const std::size_t chunk = std::max<std::size_t>(1, SamplesIn(CHUNK_MS, rate));

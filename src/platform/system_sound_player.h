@@ -5,6 +5,7 @@
 // when no such server answers.
 
 #include <atomic>
+#include <future>
 #include <mutex>
 #include <thread>
 
@@ -20,7 +21,9 @@ class SystemSoundPlayer final : public SoundPlayer {
     SystemSoundPlayer& operator=(const SystemSoundPlayer&) = delete;
 
     // Takes an 8-bit mono PCM WAV image with the 44-byte header; a shorter
-    // image is ignored. Stops whatever was playing first.
+    // image is ignored. Stops whatever was playing first. Returns once the
+    // output is open (or known to be missing), so that the sound starts
+    // about when Play returns: the window's deadline counts from then.
     void Play(std::span<const std::uint8_t> wave) override;
     // Returns once the worker has let go of the image; the output drops what
     // it still holds, so the sound ends within a chunk.
@@ -28,7 +31,7 @@ class SystemSoundPlayer final : public SoundPlayer {
     SoundStatus Status() const override;
 
   private:
-    void Run(std::span<const std::uint8_t> samples, std::uint32_t rate);
+    void Run(std::span<const std::uint8_t> samples, std::uint32_t rate, std::promise<void> opened);
     void End(SoundState state, std::string reason = {});
 
     std::thread worker_;
