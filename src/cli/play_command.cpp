@@ -58,7 +58,7 @@ constexpr int TIMER_INTERVAL_MS = 100;
 
 }  // namespace
 
-int PlayFragment(const MemoryImage& image, int row) {
+int PlayFragment(Project& project, int row) {
     int argc = 1;
     char name[] = "sonabank-cli";
     char* argv[] = {name, nullptr};
@@ -90,7 +90,7 @@ int PlayFragment(const MemoryImage& image, int row) {
         QCoreApplication::quit();
     });
 
-    playback.Press(image, row);
+    playback.Press(project.image(), row, project.workspace());
     if (!playback.playerIdle()) QCoreApplication::exec();
     return interrupted ? kInterrupted : kSuccess;
 }

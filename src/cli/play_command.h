@@ -1,9 +1,9 @@
 #pragma once
 
-// `play`: the Play button without a window, for people without a desktop
+// `play`: a fragment played without a window, for people without a desktop
 // session. The one command that needs Qt's event loop.
 
-#include "image/memory_image.h"
+#include "project/project.h"
 
 namespace sonabank::cli {
 
@@ -14,6 +14,6 @@ constexpr int kInterrupted = 130;
 // returns when the playback's deadline has passed (kSuccess), or at SIGINT,
 // after stopping the sound (kInterrupted). Without a sound server it stays
 // silent and still waits for the deadline.
-int PlayFragment(const MemoryImage& image, int row);
+int PlayFragment(Project& project, int row);
 
 }  // namespace sonabank::cli

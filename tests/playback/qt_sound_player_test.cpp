@@ -13,6 +13,9 @@
 namespace sonabank {
 namespace {
 
+// The codec state and decode buffer the program's project object owns.
+CodecWorkspace workspace;
+
 using test::MonitorRecording;
 using test::Tone;
 
@@ -34,7 +37,7 @@ TEST_F(QtSoundPlayerTest, EachFormatSoundsAsItsFragment) {
     QtSoundPlayer player;
     for (int row = 1; row <= static_cast<int>(tones.size()); ++row) {
         SCOPED_TRACE(testing::Message() << "row " << row);
-        const std::vector<std::uint8_t> wave = RenderWave(image, row, DecodeBuffer());
+        const std::vector<std::uint8_t> wave = RenderWave(image, row, workspace);
         MonitorRecording recording(dir_.file("heard.raw"));
         player.Play(wave);
         test::RunEventsFor(static_cast<int>(tones[row - 1].seconds * 1000) + 500);
@@ -46,7 +49,7 @@ TEST_F(QtSoundPlayerTest, EachFormatSoundsAsItsFragment) {
 
 TEST_F(QtSoundPlayerTest, StopSilencesAtOnceAndLetsGoOfTheImage) {
     const MemoryImage image = test::MakeToneImage({{SoundFormat::PCM_22050, 900, 3}});
-    auto wave = std::make_unique<std::vector<std::uint8_t>>(RenderWave(image, 1, DecodeBuffer()));
+    auto wave = std::make_unique<std::vector<std::uint8_t>>(RenderWave(image, 1, workspace));
     QtSoundPlayer player;
     MonitorRecording recording(dir_.file("heard.raw"));
     player.Play(*wave);

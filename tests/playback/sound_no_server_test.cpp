@@ -20,9 +20,12 @@
 namespace sonabank {
 namespace {
 
+// The codec state and decode buffer the program's project object owns.
+CodecWorkspace workspace;
+
 TEST(SoundWithoutServerTest, PlayAndStopAreHarmless) {
     const MemoryImage image = test::MakeToneImage({{SoundFormat::PCM_11025, 700, 0.3}});
-    const std::vector<std::uint8_t> wave = RenderWave(image, 1, DecodeBuffer());
+    const std::vector<std::uint8_t> wave = RenderWave(image, 1, workspace);
     QtSoundPlayer player;
     player.Play(wave);
     test::RunEventsFor(100);
