@@ -31,8 +31,7 @@ std::size_t FragmentEncoder::Encode(std::span<const std::int16_t> samples, std::
     }
     for (; k + 1 < samples.size(); k += 2) {
         const std::uint8_t high = AdpcmEncode(state_, samples[k]);
-        out[written++] =
-            static_cast<std::uint8_t>(high << 4 | AdpcmEncode(state_, samples[k + 1]));
+        out[written++] = static_cast<std::uint8_t>(high << 4 | AdpcmEncode(state_, samples[k + 1]));
     }
     if (k < samples.size()) pending_ = samples[k];
     return written;

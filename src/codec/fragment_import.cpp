@@ -38,7 +38,8 @@ ImportOutcome ImportFragment(MemoryImage& image, SampleSource& source, SoundForm
     std::vector<std::uint8_t> stored;
     if (placement) stored.reserve(placement->length);
     for (std::uint64_t read = 0; read < wanted;) {
-        const std::size_t asked = static_cast<std::size_t>(std::min<std::uint64_t>(block.size(), wanted - read));
+        const std::size_t asked =
+            static_cast<std::size_t>(std::min<std::uint64_t>(block.size(), wanted - read));
         const std::size_t got = source.Read(std::span(block).first(asked));
         if (got == 0) {
             // The file got shorter since its size was taken.

@@ -16,7 +16,7 @@ namespace sonabank {
 // Where a fragment of a known stored length goes, or why it does not.
 struct Placement {
     std::optional<Refusal> refusal;
-    int row = 0;                  // the grid row of the target slot
+    int row = 0;                   // the grid row of the target slot
     std::optional<int> replacing;  // the row of the fragment it replaces
     std::int64_t startPage = 0;
     std::uint32_t length = 0;

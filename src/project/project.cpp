@@ -7,9 +7,9 @@
 #include "image/fragment_list.h"
 #include "image/fragment_storage.h"
 #include "image/grid_rules.h"
+#include "io/byte_stream.h"
 #include "playback/raw_export.h"
 #include "playback/wav_render.h"
-#include "io/byte_stream.h"
 #include "project/project_file.h"
 
 namespace sonabank {
@@ -97,9 +97,8 @@ Outcome Project::Import(std::optional<int> replacedRow, const RawFragment& fragm
     return Run([&] {
         std::optional<RawFileSource> source = RawFileSource::Open(fragment.path, fragment.width);
         if (!source) return Refused(Refusal::CannotOpen);
-        const ImportOutcome imported =
-            ImportFragment(image_, *source, fragment.format, replacedRow,
-                           Utf8ToCp1251(description), workspace_.adpcm);
+        const ImportOutcome imported = ImportFragment(image_, *source, fragment.format, replacedRow,
+                                                      Utf8ToCp1251(description), workspace_.adpcm);
         if (!imported.ok()) return Refused(imported.refusal);
         modified_ = true;
         return Outcome{std::nullopt, std::nullopt, imported.row};

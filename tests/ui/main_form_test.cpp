@@ -206,6 +206,9 @@ TEST_F(WindowTest, AddRefusalsKeepTheDialogOpenWithItsEntries) {
          "Невозможно открыть файл!",
          Icon::Error},
         {{big, "RB_PCM_11025", "RB_8bit", "Big"}, "Файл слишком велик!", Icon::Warning},
+        {{RawFile("one.raw", 1), "RB_PCM_22050", "RB_16bit", "Half"},
+         "Файл не содержит звуковых данных!",
+         Icon::Warning},
     };
     for (const auto& c : cases) {
         prompts.shown.clear();
