@@ -129,7 +129,7 @@ std::optional<CaptionFit> FitOf(const QWidget& widget) {
 }
 
 TEST_F(WindowTest, EveryCaptionOfBothWindowsFitsItsControl) {
-    TAddMsg dialog(window->image(), DialogMode::Add, 1, 2, prompts, window.get());
+    TAddMsg dialog(window->project(), DialogMode::Add, 1, prompts, window.get());
     dialog.show();
     for (const QWidget* form :
          {static_cast<QWidget*>(window.get()), static_cast<QWidget*>(&dialog)}) {
