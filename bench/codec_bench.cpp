@@ -8,7 +8,8 @@
 
 #include "bench_data.h"
 #include "codec/adpcm.h"
-#include "codec/raw_import.h"
+#include "codec/fragment_import.h"
+#include "source/raw_file_source.h"
 
 namespace sonabank::bench {
 namespace {
@@ -19,17 +20,18 @@ constexpr std::size_t kSamples = std::size_t{1} << 16;
 
 std::vector<std::uint8_t> EncodeAll(const std::vector<std::int16_t>& samples) {
     std::vector<std::uint8_t> codes(samples.size());
-    AdpcmReset();
-    for (std::size_t i = 0; i < samples.size(); ++i) codes[i] = AdpcmEncode(samples[i]);
+    AdpcmState adpcm;
+    for (std::size_t i = 0; i < samples.size(); ++i) codes[i] = AdpcmEncode(adpcm, samples[i]);
     return codes;
 }
 
 void BM_AdpcmEncode(benchmark::State& state, Signal signal) {
     const auto samples = MakeSignal(signal, kSamples);
     std::vector<std::uint8_t> codes(kSamples);
+    AdpcmState adpcm;
     for (auto _ : state) {
-        AdpcmReset();
-        for (std::size_t i = 0; i < kSamples; ++i) codes[i] = AdpcmEncode(samples[i]);
+        AdpcmReset(adpcm);
+        for (std::size_t i = 0; i < kSamples; ++i) codes[i] = AdpcmEncode(adpcm, samples[i]);
         benchmark::DoNotOptimize(codes.data());
         benchmark::ClobberMemory();
     }
@@ -40,9 +42,10 @@ void BM_AdpcmEncode(benchmark::State& state, Signal signal) {
 void BM_AdpcmDecode(benchmark::State& state, Signal signal) {
     const auto codes = EncodeAll(MakeSignal(signal, kSamples));
     std::vector<std::uint8_t> out(kSamples);
+    AdpcmState adpcm;
     for (auto _ : state) {
-        AdpcmReset();
-        for (std::size_t i = 0; i < kSamples; ++i) out[i] = AdpcmDecode(codes[i]);
+        AdpcmReset(adpcm);
+        for (std::size_t i = 0; i < kSamples; ++i) out[i] = AdpcmDecode(adpcm, codes[i]);
         benchmark::DoNotOptimize(out.data());
         benchmark::ClobberMemory();
     }
@@ -58,8 +61,9 @@ void BM_AdpcmDecodeRun(benchmark::State& state, Signal signal) {
         stored[i] = static_cast<std::uint8_t>(codes[2 * i] << 4 | codes[2 * i + 1]);
     }
     std::vector<std::uint8_t> out(kSamples);
+    AdpcmState adpcm;
     for (auto _ : state) {
-        AdpcmDecodeRun(stored, out);
+        AdpcmDecodeRun(adpcm, stored, out);
         benchmark::DoNotOptimize(out.data());
         benchmark::ClobberMemory();
     }
@@ -107,18 +111,20 @@ const std::string& LargestSource(Conversion c, Signal signal) {
 }
 
 void BM_ImportRaw(benchmark::State& state, Conversion conversion, Signal signal) {
-    ImportRequest request;
-    request.fileName = LargestSource(conversion, signal);
-    request.width = conversion.width;
-    request.format = conversion.format;
-    request.description = "largest";
-    request.mode = DialogMode::Add;
+    const std::string path = LargestSource(conversion, signal);
     MemoryImage image;
+    AdpcmState adpcm;
     for (auto _ : state) {
         state.PauseTiming();
         InitImage(image);
         state.ResumeTiming();
-        const ImportResult result = ImportRaw(image, request);
+        auto source = RawFileSource::Open(path, conversion.width);
+        if (!source) {
+            state.SkipWithError("cannot open the source");
+            break;
+        }
+        const ImportOutcome result =
+            ImportFragment(image, *source, conversion.format, std::nullopt, "largest", adpcm);
         if (!result.ok() || FragmentLength(image, 0) != DATA_CAPACITY) {
             state.SkipWithError("import refused or stored the wrong length");
             break;

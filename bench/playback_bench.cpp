@@ -10,6 +10,9 @@
 namespace sonabank::bench {
 namespace {
 
+// The codec state and decode buffer the program's project object owns.
+CodecWorkspace workspace;
+
 std::size_t SamplesOf(SoundFormat format) {
     return format == SoundFormat::ADPCM_11025 ? 2 * DATA_CAPACITY : DATA_CAPACITY;
 }
@@ -17,7 +20,7 @@ std::size_t SamplesOf(SoundFormat format) {
 void BM_RenderWave(benchmark::State& state, SoundFormat format) {
     const MemoryImage image = ImageWithOneFragment(format, DATA_CAPACITY);
     for (auto _ : state) {
-        std::vector<std::uint8_t> wave = RenderWave(image, 1, DecodeBuffer());
+        std::vector<std::uint8_t> wave = RenderWave(image, 1, workspace);
         if (wave.size() != WAV_HEADER_SIZE + SamplesOf(format)) {
             state.SkipWithError("wrong WAV size");
             break;
@@ -33,7 +36,7 @@ void BM_ExportRaw(benchmark::State& state, SoundFormat format) {
     static ScratchDir dir;
     const std::string path = dir.file("export.raw");
     for (auto _ : state) {
-        if (ExportRaw(image, 1, path, DecodeBuffer())) {
+        if (ExportRaw(image, 1, path, workspace)) {
             state.SkipWithError("export refused");
             break;
         }

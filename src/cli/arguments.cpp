@@ -9,17 +9,20 @@ namespace sonabank::cli {
 
 namespace {
 
+// An option either takes a value or is a flag: exactly one of the two
+// members is set.
 struct OptionSpec {
     std::string_view name;
     Option option;
-    std::optional<std::string> Arguments::*value;  // nullptr for a flag
+    std::optional<std::string> Arguments::*value;
+    bool Arguments::*flag;
 };
 
 constexpr OptionSpec kOptions[] = {
-    {"--force", kOptForce, nullptr},
-    {"--width", kOptWidth, &Arguments::width},
-    {"--format", kOptFormat, &Arguments::format},
-    {"--description", kOptDescription, &Arguments::description},
+    {"--force", kOptForce, nullptr, &Arguments::force},
+    {"--width", kOptWidth, &Arguments::width, nullptr},
+    {"--format", kOptFormat, &Arguments::format, nullptr},
+    {"--description", kOptDescription, &Arguments::description, nullptr},
 };
 
 std::string Quoted(std::string_view text) {
@@ -48,11 +51,12 @@ Arguments ParseArguments(std::span<const std::string> args, unsigned allowedOpti
         if (known == std::end(kOptions) || !(allowedOptions & known->option)) {
             throw UsageError("unknown option " + std::string(name));
         }
-        if (!known->value) {
+        if (known->flag) {
             if (equals != std::string::npos)
                 throw UsageError(std::string(name) + " takes no value");
-            if (parsed.force) throw UsageError(std::string(name) + " given twice");
-            parsed.force = true;
+            bool& flag = parsed.*(known->flag);
+            if (flag) throw UsageError(std::string(name) + " given twice");
+            flag = true;
             continue;
         }
         std::optional<std::string>& value = parsed.*(known->value);

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "codec/raw_import.h"
+#include "source/raw_file_source.h"
 #include "image/fragment_list.h"
 #include "image/memory_image.h"
 
@@ -41,7 +41,7 @@ std::optional<SourceWidth> ParseWidth(std::string_view text);
 // "pcm22050", "pcm11025" or "adpcm".
 std::optional<SoundFormat> ParseFormat(std::string_view text);
 
-// The width and format options with the dialog's defaults (8-bit, PCM 22050 Hz).
+// The width and format options, 8-bit and PCM 22050 Hz when not given.
 SourceWidth WidthOption(const Arguments& args);
 SoundFormat FormatOption(const Arguments& args);
 

@@ -8,16 +8,13 @@
 #include "cli/cli_failure.h"
 #include "cli/manifest.h"
 #include "cli/play_command.h"
-#include "codec/raw_import.h"
 #include "image/catalogue_check.h"
 #include "image/fragment_list.h"
 #include "image/fragment_storage.h"
 #include "image/grid_rules.h"
 #include "image/memory_image.h"
-#include "playback/raw_export.h"
-#include "playback/wav_render.h"
 #include "io/byte_stream.h"
-#include "project/project_file.h"
+#include "project/project.h"
 
 namespace sonabank::cli {
 
@@ -25,37 +22,28 @@ namespace fs = std::filesystem;
 
 namespace {
 
-MemoryImage LoadImage(const std::string& path) {
-    MemoryImage image;
-    if (auto refusal = OpenProject(path, image)) throw Refused(*refusal, path);
-    return image;
+// Ends the command unless it succeeded: a refusal after the file or line it
+// concerns, an input/output error after `ioWhere` when given.
+void Check(const Outcome& outcome, std::string_view where, std::string_view ioWhere = {}) {
+    if (outcome.refusal) throw Refused(*outcome.refusal, where);
+    if (outcome.ioError) {
+        const std::string text = IoErrorText(*outcome.ioError);
+        throw CliFailure(kIoFailure, ioWhere.empty() ? text : std::string(ioWhere) + ": " + text);
+    }
 }
 
-void SaveImage(const std::string& path, MemoryImage& image, std::string_view copyright) {
-    if (auto refusal = SaveProject(path, image, copyright)) throw Refused(*refusal, path);
-}
-
-// Saves a changed image with the copyright it already holds, as the copyright
-// box would hand it back after a rebuild.
-void SaveKeepingCopyright(const std::string& path, MemoryImage& image) {
-    const std::string copyright = CopyrightBoxText(image);
-    SaveImage(path, image, copyright);
-}
-
-// The Add button followed by the dialog's OK.
-std::optional<Refusal> AddFragment(MemoryImage& image, ImportRequest request) {
-    const int rowCount = GridRowCount(ListFragments(image));
-    if (auto refusal = AddButtonRefusal(rowCount)) return refusal;
-    request.mode = DialogMode::Add;
-    request.rowCount = rowCount;
-    return ImportRaw(image, request).refusal;
+Project Load(const std::string& path) {
+    Project project;
+    Check(project.Open(path), path);
+    return project;
 }
 
 // Refusals that concern the RAW file name it; the others stand alone.
-CliFailure RefusedImport(Refusal refusal, const std::string& rawPath) {
+std::string_view ImportWhere(const Outcome& outcome, const std::string& rawPath) {
+    const auto refusal = outcome.refusal;
     const bool aboutFile = refusal == Refusal::CannotOpen || refusal == Refusal::TooBig ||
                            refusal == Refusal::NoSoundData;
-    return Refused(refusal, aboutFile ? rawPath : std::string());
+    return aboutFile ? std::string_view(rawPath) : std::string_view();
 }
 
 int RunNew(const CommandContext& c) {
@@ -64,14 +52,14 @@ int RunNew(const CommandContext& c) {
     if (!c.args.force && fs::exists(fs::symlink_status(path, ignored))) {
         throw CliFailure(kRefused, path + ": the file exists; --force replaces it");
     }
-    MemoryImage image;
-    InitImage(image);
-    SaveImage(path, image, "");
+    Project project;
+    Check(project.SaveAs(path), path);
     return kSuccess;
 }
 
 int RunList(const CommandContext& c) {
-    const MemoryImage image = LoadImage(c.args.positional[0]);
+    const Project project = Load(c.args.positional[0]);
+    const MemoryImage& image = project.image();
     for (const FragmentRow& row : ListFragments(image).rows) {
         const int slot = row.row - 1;
         c.out << slot << '\t' << ChangePrefill(image, row.row) << '\t'
@@ -82,7 +70,8 @@ int RunList(const CommandContext& c) {
 }
 
 int RunInfo(const CommandContext& c) {
-    const MemoryImage image = LoadImage(c.args.positional[0]);
+    const Project project = Load(c.args.positional[0]);
+    const MemoryImage& image = project.image();
     c.out << "copyright: " << CopyrightBoxText(image) << '\n'
           << "fragments: " << ListFragments(image).count() << '\n'
           << "usage: " << UsageText(UsagePercent(image)) << '\n'
@@ -94,89 +83,70 @@ int RunInfo(const CommandContext& c) {
 
 int RunAdd(const CommandContext& c) {
     const std::string& path = c.args.positional[0];
-    MemoryImage image = LoadImage(path);
-    ImportRequest request;
-    request.fileName = c.args.positional[1];
-    request.width = WidthOption(c.args);
-    request.format = FormatOption(c.args);
-    request.description = c.args.description.value_or("");
-    if (auto refusal = AddFragment(image, request)) {
-        throw RefusedImport(*refusal, request.fileName);
-    }
-    SaveKeepingCopyright(path, image);
+    Project project = Load(path);
+    const RawFragment fragment{c.args.positional[1], WidthOption(c.args), FormatOption(c.args),
+                               c.args.description.value_or("")};
+    const Outcome added = project.Add(fragment);
+    Check(added, ImportWhere(added, fragment.path));
+    Check(project.Save(), path);
     return kSuccess;
 }
 
 int RunChange(const CommandContext& c) {
     const std::string& path = c.args.positional[0];
-    MemoryImage image = LoadImage(path);
-    const FragmentList list = ListFragments(image);
-    const int row = FragmentRowOf(c.args.positional[1], list);
+    Project project = Load(path);
+    const int row = FragmentRowOf(c.args.positional[1], ListFragments(project.image()));
     const bool withFile = c.args.positional.size() > 2;
     if (!withFile && (c.args.width || c.args.format)) {
         throw UsageError(
             "--width and --format need a RAWFILE; without one only the description changes");
     }
-    ImportRequest request;
-    request.fileName = withFile ? c.args.positional[2] : std::string();
-    request.width = WidthOption(c.args);
-    request.format = FormatOption(c.args);
-    request.description = c.args.description ? *c.args.description : ChangePrefill(image, row);
-    request.mode = DialogMode::Change;
-    request.targetRow = row;
-    request.rowCount = GridRowCount(list);
-    if (auto refusal = ImportRaw(image, request).refusal) {
-        throw RefusedImport(*refusal, request.fileName);
-    }
-    SaveKeepingCopyright(path, image);
+    const RawFragment fragment{
+        withFile ? c.args.positional[2] : std::string(), WidthOption(c.args), FormatOption(c.args),
+        c.args.description ? *c.args.description : ChangePrefill(project.image(), row)};
+    const Outcome changed = project.Change(row, fragment);
+    Check(changed, ImportWhere(changed, fragment.path));
+    Check(project.Save(), path);
     return kSuccess;
 }
 
 int RunDelete(const CommandContext& c) {
     const std::string& path = c.args.positional[0];
-    MemoryImage image = LoadImage(path);
-    DeleteFragment(image, FragmentRowOf(c.args.positional[1], ListFragments(image)));
-    SaveKeepingCopyright(path, image);
+    Project project = Load(path);
+    Check(project.Delete(FragmentRowOf(c.args.positional[1], ListFragments(project.image()))),
+          path);
+    Check(project.Save(), path);
     return kSuccess;
 }
 
 int RunCopyright(const CommandContext& c) {
     const std::string& path = c.args.positional[0];
-    MemoryImage image = LoadImage(path);
-    SaveImage(path, image, c.args.positional[1]);
+    Project project = Load(path);
+    Check(project.SetCopyright(c.args.positional[1]), path);
+    Check(project.Save(), path);
     return kSuccess;
 }
 
 int RunExport(const CommandContext& c) {
-    const MemoryImage image = LoadImage(c.args.positional[0]);
-    const int row = FragmentRowOf(c.args.positional[1], ListFragments(image));
+    Project project = Load(c.args.positional[0]);
+    const int row = FragmentRowOf(c.args.positional[1], ListFragments(project.image()));
     const std::string& outFile = c.args.positional[2];
-    if (auto refusal = ExportRaw(image, row, outFile, DecodeBuffer())) {
-        throw Refused(*refusal, outFile);
-    }
+    Check(project.Export(row, outFile), outFile);
     return kSuccess;
 }
 
 int RunWav(const CommandContext& c) {
-    const MemoryImage image = LoadImage(c.args.positional[0]);
-    const int row = FragmentRowOf(c.args.positional[1], ListFragments(image));
+    Project project = Load(c.args.positional[0]);
+    const int row = FragmentRowOf(c.args.positional[1], ListFragments(project.image()));
     const std::string& outFile = c.args.positional[2];
-    // Header and samples are written apart, so the largest fragment is not
-    // held a second time as one WAV buffer.
-    const auto samples = FragmentSamples(image, row, DecodeBuffer());
-    const auto header = WaveHeader(static_cast<std::uint32_t>(samples.size()),
-                                   SampleRateOf(GetFragmentFormat(image, row)));
-    auto stream = ByteStream::Create(outFile);
-    if (!stream) throw Refused(Refusal::CannotCreate, outFile);
-    stream->WriteAll(header);
-    stream->WriteAll(samples);
-    stream->Close();
+    Check(project.WriteWave(row, outFile), outFile);
     return kSuccess;
 }
 
 int RunPlay(const CommandContext& c) {
-    const MemoryImage image = LoadImage(c.args.positional[0]);
-    return PlayFragment(image, FragmentRowOf(c.args.positional[1], ListFragments(image)));
+    Project project = Load(c.args.positional[0]);
+    return PlayFragment(project,
+                        FragmentRowOf(c.args.positional[1], ListFragments(project.image())));
 }
 
 std::string ReadManifest(const std::string& path) {
@@ -193,24 +163,16 @@ int RunBuild(const CommandContext& c) {
     const auto entries = ParseManifest(ReadManifest(manifestPath), manifestPath);
     const fs::path folder = fs::path(manifestPath).parent_path();
 
-    MemoryImage image;
-    InitImage(image);
+    Project project;
     for (const ManifestEntry& entry : entries) {
         const std::string where = manifestPath + ":" + std::to_string(entry.line);
-        ImportRequest request;
         // An empty path stays empty, so that it is refused as no file at all.
-        request.fileName =
-            entry.rawPath.empty() ? std::string() : (folder / entry.rawPath).string();
-        request.width = entry.width;
-        request.format = entry.format;
-        request.description = entry.description;
-        try {
-            if (auto refusal = AddFragment(image, request)) throw Refused(*refusal, where);
-        } catch (const IoError& error) {
-            throw CliFailure(kIoFailure, where + ": " + IoErrorText(error.code()));
-        }
+        const RawFragment fragment{
+            entry.rawPath.empty() ? std::string() : (folder / entry.rawPath).string(), entry.width,
+            entry.format, entry.description};
+        Check(project.Add(fragment), where, where);
     }
-    SaveImage(imagePath, image, "");
+    Check(project.SaveAs(imagePath), imagePath);
     return kSuccess;
 }
 

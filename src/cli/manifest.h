@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "codec/raw_import.h"
+#include "source/raw_file_source.h"
 #include "image/memory_image.h"
 
 namespace sonabank::cli {

@@ -71,7 +71,7 @@ class WakeGuard {
 
 }  // namespace
 
-int PlayFragment(const MemoryImage& image, int row) {
+int PlayFragment(Project& project, int row) {
     // Destroyed after the player, whose thread may still write to the pipe
     // until Stop has returned.
     const WakeGuard guard;
@@ -80,7 +80,7 @@ int PlayFragment(const MemoryImage& image, int row) {
     player->onEnded = [] { Wake(ENDED); };
     Playback playback(*player, *ticks);
 
-    playback.Press(image, row);
+    playback.Press(project.image(), row, project.workspace());
     while (!playback.playerIdle()) {
         const bool interrupted = guard.WaitInterrupted();
         const SoundStatus status = player->Status();

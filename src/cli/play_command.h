@@ -1,9 +1,9 @@
 #pragma once
 
-// `play`: the Play button without a window, for people without a desktop
+// `play`: a fragment played without a window, for people without a desktop
 // session.
 
-#include "image/memory_image.h"
+#include "project/project.h"
 
 namespace sonabank::cli {
 
@@ -15,6 +15,6 @@ constexpr int kInterrupted = 130;
 // stopping the sound (kInterrupted). Without a sound output, or when the
 // output fails mid-sound, throws the input/output failure "no sound output:
 // REASON" at once.
-int PlayFragment(const MemoryImage& image, int row);
+int PlayFragment(Project& project, int row);
 
 }  // namespace sonabank::cli

@@ -7,8 +7,6 @@
 
 namespace sonabank {
 
-AdpcmState adpcmState;
-
 namespace {
 
 constexpr int MAX_STEP_INDEX = 88;
@@ -50,7 +48,9 @@ constexpr std::array<std::int32_t, (MAX_STEP_INDEX + 1)* 16> kPredictorDelta = [
 // three magnitude bits weigh, the step >> 3 every code adds, and where the
 // records of the eight step indices a magnitude leads to begin in
 // kEncoderSuccessors.
-struct EncoderStep {
+}  // namespace
+
+struct AdpcmEncoderStep {
     std::int32_t step;
     std::int32_t half;
     std::int32_t quarter;
@@ -58,6 +58,10 @@ struct EncoderStep {
     std::int8_t index;
     std::uint16_t successors;
 };
+
+namespace {
+
+using EncoderStep = AdpcmEncoderStep;
 
 constexpr EncoderStep MakeEncoderStep(int index) {
     const std::int32_t step = kStepSize[index];
@@ -86,21 +90,26 @@ constexpr std::array<EncoderStep, (MAX_STEP_INDEX + 1)* 8> kEncoderSuccessors = 
     return table;
 }();
 
-// The record of adpcmState.stepIndex as the last encode left it. Looking it
-// up from the index at every call would put a second dependent load between
-// one sample and the next. It is checked against the index, so a reset, a
-// decode or a state set from outside is noticed.
-const EncoderStep* encoderStep = &kEncoderSteps[0];
+// A step index outside the tables, from a state set from outside, would
+// read past them.
+std::int32_t CheckedStepIndex(std::int8_t index) {
+    if (index < 0 || index > MAX_STEP_INDEX) {
+        throw std::out_of_range("ADPCM step index outside 0..88");
+    }
+    return index;
+}
 
 // The codec state while a call or a run works on it.
 struct Cursor {
     std::int32_t predictor;
     std::int32_t index;
 
-    static Cursor Load() { return {adpcmState.predictor, adpcmState.stepIndex}; }
-    void Store() const {
-        adpcmState.predictor = predictor;
-        adpcmState.stepIndex = static_cast<std::int8_t>(index);
+    static Cursor Load(const AdpcmState& state) {
+        return {state.predictor, CheckedStepIndex(state.stepIndex)};
+    }
+    void Store(AdpcmState& state) const {
+        state.predictor = predictor;
+        state.stepIndex = static_cast<std::int8_t>(index);
     }
     // Applies a code (0..15) and returns the new predictor. The next index
     // comes from the code alone, not from a table entry of the current index:
@@ -121,20 +130,22 @@ inline std::uint8_t ToUnsigned8(std::int32_t predictor) {
 
 }  // namespace
 
-void AdpcmReset() {
-    adpcmState = AdpcmState{};
+void AdpcmReset(AdpcmState& state) {
+    state = AdpcmState{};
 }
 
-std::uint8_t AdpcmEncode(std::int16_t sample) {
-    const EncoderStep* at = encoderStep;
-    if (at->index != adpcmState.stepIndex) [[unlikely]] {
-        at = &kEncoderSteps[static_cast<std::uint8_t>(adpcmState.stepIndex)];
+std::uint8_t AdpcmEncode(AdpcmState& state, std::int16_t sample) {
+    // Looking the record up from the index at every call would put a second
+    // dependent load between one sample and the next.
+    const EncoderStep* at = state.encoderStep;
+    if (!at || at->index != state.stepIndex) [[unlikely]] {
+        at = &kEncoderSteps[static_cast<std::size_t>(CheckedStepIndex(state.stepIndex))];
     }
 
     // The successive approximation of |sample - predictor|, written so that
     // the compiler makes conditional moves of it: the sign of the difference
     // and the three bits are noise to a branch predictor.
-    const std::int32_t diff = sample - adpcmState.predictor;
+    const std::int32_t diff = sample - state.predictor;
     const std::int32_t sign = diff >> 31;  // 0 or -1
     std::int32_t rest = std::abs(diff);
     std::int32_t less = rest - at->step;
@@ -153,22 +164,23 @@ std::uint8_t AdpcmEncode(std::int16_t sample) {
     // only pass 32767 and moving down only -32767, so with the sign folded out
     // one bound is all there is to clamp against.
     const std::int32_t folded = ((sample ^ sign) - sign) + at->eighth - rest;
-    adpcmState.predictor = (std::min(folded, PREDICTOR_LIMIT) ^ sign) - sign;
+    state.predictor = (std::min(folded, PREDICTOR_LIMIT) ^ sign) - sign;
 
     at = &kEncoderSuccessors[at->successors + magnitude];
-    encoderStep = at;
-    adpcmState.stepIndex = at->index;
+    state.encoderStep = at;
+    state.stepIndex = at->index;
     return static_cast<std::uint8_t>(magnitude | (static_cast<unsigned>(sign) & 8));
 }
 
-std::uint8_t AdpcmDecode(std::uint8_t code) {
-    Cursor state = Cursor::Load();
-    const std::uint8_t sample = ToUnsigned8(state.Advance(code & 15u));
-    state.Store();
+std::uint8_t AdpcmDecode(AdpcmState& state, std::uint8_t code) {
+    Cursor cursor = Cursor::Load(state);
+    const std::uint8_t sample = ToUnsigned8(cursor.Advance(code & 15u));
+    cursor.Store(state);
     return sample;
 }
 
-void AdpcmDecodeRun(std::span<const std::uint8_t> stored, std::span<std::uint8_t> out) {
+void AdpcmDecodeRun(AdpcmState& shared, std::span<const std::uint8_t> stored,
+                    std::span<std::uint8_t> out) {
     if (out.size() < 2 * stored.size()) {
         throw std::invalid_argument(
             "AdpcmDecodeRun: output smaller than two bytes per stored byte");
@@ -181,7 +193,7 @@ void AdpcmDecodeRun(std::span<const std::uint8_t> stored, std::span<std::uint8_t
         *dst++ = ToUnsigned8(state.Advance(byte >> 4));
         *dst++ = ToUnsigned8(state.Advance(byte & 15u));
     }
-    state.Store();
+    state.Store(shared);
 }
 
 }  // namespace sonabank

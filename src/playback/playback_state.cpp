@@ -14,13 +14,13 @@ void Notify(const std::function<void(bool)>& listener, bool value) {
 
 Playback::Playback(SoundPlayer& player, TickSource& ticks) : player_(player), ticks_(ticks) {}
 
-void Playback::Press(const MemoryImage& image, int row) {
+void Playback::Press(const MemoryImage& image, int row, CodecWorkspace& workspace) {
     // While a sound plays the button is its Stop button, whatever row is selected.
     if (!playerIdle_) {
         Stop(true);
         return;
     }
-    auto wave = RenderWave(image, row, DecodeBuffer());
+    auto wave = RenderWave(image, row, workspace);
     if (wave.empty()) return;
 
     playbackWave_ = std::move(wave);

@@ -7,6 +7,7 @@
 #include <functional>
 #include <vector>
 
+#include "codec/codec_workspace.h"
 #include "image/memory_image.h"
 #include "playback/sound_output.h"
 
@@ -18,7 +19,7 @@ public:
 
     // The button: starts the fragment of `row` when idle (nothing for an
     // empty row), stops the running sound otherwise.
-    void Press(const MemoryImage& image, int row);
+    void Press(const MemoryImage& image, int row, CodecWorkspace& workspace);
     // The timer: stops once the deadline has passed (wrap-safe).
     void TimerTick();
     // The window closes: stops a running sound, leaves the glyph alone.

@@ -24,10 +24,10 @@ std::string SuggestedExportName(const MemoryImage& image, int row) {
 }
 
 std::optional<Refusal> ExportRaw(const MemoryImage& image, int row, const std::string& path,
-                                 std::span<std::uint8_t> decodeBuffer) {
+                                 CodecWorkspace& workspace) {
     auto stream = ByteStream::Create(path);
     if (!stream) return Refusal::CannotCreate;
-    stream->WriteAll(FragmentSamples(image, row, decodeBuffer));
+    stream->WriteAll(FragmentSamples(image, row, workspace));
     stream->Close();
     return std::nullopt;
 }

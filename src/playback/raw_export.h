@@ -3,9 +3,9 @@
 // Writing a fragment back to a headerless 8-bit RAW file.
 
 #include <optional>
-#include <span>
 #include <string>
 
+#include "codec/codec_workspace.h"
 #include "image/memory_image.h"
 #include "image/refusal.h"
 
@@ -19,6 +19,6 @@ std::string SuggestedExportName(const MemoryImage& image, int row);
 // CannotCreate when the file cannot be created, IoError on a failed write or
 // close.
 std::optional<Refusal> ExportRaw(const MemoryImage& image, int row, const std::string& path,
-                                 std::span<std::uint8_t> decodeBuffer);
+                                 CodecWorkspace& workspace);
 
 }  // namespace sonabank

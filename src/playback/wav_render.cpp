@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "codec/adpcm.h"
+#include "io/byte_stream.h"
 
 namespace sonabank {
 
@@ -29,13 +30,8 @@ std::uint32_t SampleRateOf(int formatCode) {
     return formatCode == static_cast<int>(SoundFormat::PCM_22050) ? 22050 : 11025;
 }
 
-std::span<std::uint8_t> DecodeBuffer() {
-    static std::vector<std::uint8_t> buffer(DECODE_BUFFER_SIZE);
-    return buffer;
-}
-
 std::span<const std::uint8_t> FragmentSamples(const MemoryImage& image, int row,
-                                              std::span<std::uint8_t> decodeBuffer) {
+                                              CodecWorkspace& workspace) {
     const int slot = row - 1;
     // A directory from a foreign image may point anywhere: keep to the bytes
     // the image really has.
@@ -46,9 +42,10 @@ std::span<const std::uint8_t> FragmentSamples(const MemoryImage& image, int row,
     const auto stored = image.bytes().subspan(start, length);
     if (GetFragmentFormat(image, row) != static_cast<int>(SoundFormat::ADPCM_11025)) return stored;
 
+    const std::span<std::uint8_t> decodeBuffer = workspace.DecodeBuffer();
     const auto decodable = stored.first(std::min(stored.size(), decodeBuffer.size() / 2));
     const auto decoded = decodeBuffer.first(2 * decodable.size());
-    AdpcmDecodeRun(decodable, decoded);
+    AdpcmDecodeRun(workspace.adpcm, decodable, decoded);
     return decoded;
 }
 
@@ -73,9 +70,9 @@ std::array<std::uint8_t, WAV_HEADER_SIZE> WaveHeader(std::uint32_t dataLength,
 }
 
 std::vector<std::uint8_t> RenderWave(const MemoryImage& image, int row,
-                                     std::span<std::uint8_t> decodeBuffer) {
+                                     CodecWorkspace& workspace) {
     if (FragmentLength(image, row - 1) == 0) return {};
-    const auto samples = FragmentSamples(image, row, decodeBuffer);
+    const auto samples = FragmentSamples(image, row, workspace);
     const auto header = WaveHeader(static_cast<std::uint32_t>(samples.size()),
                                    SampleRateOf(GetFragmentFormat(image, row)));
 
@@ -84,6 +81,19 @@ std::vector<std::uint8_t> RenderWave(const MemoryImage& image, int row,
     wave.insert(wave.end(), header.begin(), header.end());
     wave.insert(wave.end(), samples.begin(), samples.end());
     return wave;
+}
+
+std::optional<Refusal> WriteWave(const MemoryImage& image, int row, const std::string& path,
+                                 CodecWorkspace& workspace) {
+    const auto samples = FragmentSamples(image, row, workspace);
+    const auto header = WaveHeader(static_cast<std::uint32_t>(samples.size()),
+                                   SampleRateOf(GetFragmentFormat(image, row)));
+    auto stream = ByteStream::Create(path);
+    if (!stream) return Refusal::CannotCreate;
+    stream->WriteAll(header);
+    stream->WriteAll(samples);
+    stream->Close();
+    return std::nullopt;
 }
 
 std::uint32_t PlaybackDurationMs(std::uint32_t dataLength, std::uint32_t sampleRate) {

@@ -2,7 +2,6 @@
 
 #include <QAction>
 #include <QButtonGroup>
-#include <QCoreApplication>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -16,10 +15,6 @@
 namespace sonabank {
 
 namespace {
-
-QString Tr(const char* text) {
-    return QCoreApplication::translate("TAddMsg", text);
-}
 
 QRadioButton* MakeRadio(QWidget* parent, const char* name, const QString& caption,
                         const QRect& geometry) {
@@ -38,21 +33,25 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const QString& captio
 
 }  // namespace
 
-TAddMsg::TAddMsg(MemoryImage& image, DialogMode mode, int selectedRow, int rowCount,
-                 Prompts& prompts, QWidget* parent)
+TAddMsg::TAddMsg(Project& project, DialogMode mode, int selectedRow, Prompts& prompts,
+                 QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
-      image_(image),
+      project_(project),
       mode_(mode),
       selectedRow_(selectedRow),
-      rowCount_(rowCount),
       prompts_(prompts) {
+    // Nothing a handler throws may cross the event loop.
+    const auto guarded = [this](void (TAddMsg::*handler)()) {
+        return [this, handler] { RunGuarded(prompts_, this, [&] { (this->*handler)(); }); };
+    };
+
     setObjectName(QStringLiteral("AddMsg"));
-    setWindowTitle(Tr("Добавить звуковой фрагмент"));
+    setWindowTitle(tr("Добавить звуковой фрагмент"));
     if (parent) setFont(parent->font());
     setFixedSize(443, 155);
 
-    GroupBox1 = new QGroupBox(Tr("Имя звукового файла"), this);
+    GroupBox1 = new QGroupBox(tr("Имя звукового файла"), this);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
     GroupBox1->setGeometry(8, 8, 209, 137);
 
@@ -62,7 +61,7 @@ TAddMsg::TAddMsg(MemoryImage& image, DialogMode mode, int selectedRow, int rowCo
     NameFileBrowse = NameFile->addAction(style()->standardIcon(QStyle::SP_DirOpenIcon),
                                          QLineEdit::TrailingPosition);
     NameFileBrowse->setObjectName(QStringLiteral("NameFileBrowse"));
-    connect(NameFileBrowse, &QAction::triggered, this, [this] { NameFileBrowseClick(); });
+    connect(NameFileBrowse, &QAction::triggered, this, guarded(&TAddMsg::NameFileBrowseClick));
     // The button stays out of the tab order; the keys that open a combo or
     // file box open it from the name box.
     const QList<QKeySequence> browseKeys = {QKeySequence(Qt::Key_F4),
@@ -71,11 +70,11 @@ TAddMsg::TAddMsg(MemoryImage& image, DialogMode mode, int selectedRow, int rowCo
     NameFileBrowse->setShortcutContext(Qt::WidgetShortcut);
     QStringList keyNames;
     for (const QKeySequence& keys : browseKeys) keyNames << keys.toString(QKeySequence::NativeText);
-    NameFileBrowse->setToolTip(Tr("Выбрать файл (%1)").arg(keyNames.join(QStringLiteral(", "))));
+    NameFileBrowse->setToolTip(tr("Выбрать файл (%1)").arg(keyNames.join(QStringLiteral(", "))));
 
-    RB_PCM_22050 = MakeRadio(GroupBox1, "RB_PCM_22050", Tr("PCM 22050 Hz"), {16, 56, 97, 17});
-    RB_PCM_11025 = MakeRadio(GroupBox1, "RB_PCM_11025", Tr("PCM 11025 Hz"), {16, 80, 97, 17});
-    RB_ADPCM = MakeRadio(GroupBox1, "RB_ADPCM", Tr("ADPCM 11025 Hz"), {16, 104, 113, 17});
+    RB_PCM_22050 = MakeRadio(GroupBox1, "RB_PCM_22050", tr("PCM 22050 Hz"), {16, 56, 97, 17});
+    RB_PCM_11025 = MakeRadio(GroupBox1, "RB_PCM_11025", tr("PCM 11025 Hz"), {16, 80, 97, 17});
+    RB_ADPCM = MakeRadio(GroupBox1, "RB_ADPCM", tr("ADPCM 11025 Hz"), {16, 104, 113, 17});
     RB_PCM_22050->setChecked(true);
     // Each group is one tab stop, the arrow keys moving inside it. Without
     // groups of their own Qt counts the width buttons, which sit further down
@@ -95,13 +94,13 @@ TAddMsg::TAddMsg(MemoryImage& image, DialogMode mode, int selectedRow, int rowCo
     Panel1 = new QWidget(GroupBox1);
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setGeometry(137, 48, 65, 57);
-    RB_8bit = MakeRadio(Panel1, "RB_8bit", Tr("8 бит"), {8, 8, 57, 17});
-    RB_16bit = MakeRadio(Panel1, "RB_16bit", Tr("16 бит"), {8, 32, 57, 17});
+    RB_8bit = MakeRadio(Panel1, "RB_8bit", tr("8 бит"), {8, 8, 57, 17});
+    RB_16bit = MakeRadio(Panel1, "RB_16bit", tr("16 бит"), {8, 32, 57, 17});
     RB_8bit->setChecked(true);
     auto* widths = new QButtonGroup(this);
     for (QRadioButton* radio : {RB_8bit, RB_16bit}) widths->addButton(radio);
 
-    GroupBox2 = new QGroupBox(Tr("Описание"), this);
+    GroupBox2 = new QGroupBox(tr("Описание"), this);
     GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
     GroupBox2->setGeometry(224, 8, 209, 65);
     Description = new QLineEdit(GroupBox2);
@@ -109,12 +108,12 @@ TAddMsg::TAddMsg(MemoryImage& image, DialogMode mode, int selectedRow, int rowCo
     Description->setGeometry(24, 26, 161, 21);
     Description->setMaxLength(static_cast<int>(DESCRIPTION_WIDTH));
 
-    BTN_OK = MakeButton(this, "BTN_OK", Tr("&OK"), 248);
+    BTN_OK = MakeButton(this, "BTN_OK", tr("&OK"), 248);
     BTN_OK->setDefault(true);
-    connect(BTN_OK, &QPushButton::clicked, this, [this] { BTN_OKClick(); });
+    connect(BTN_OK, &QPushButton::clicked, this, guarded(&TAddMsg::BTN_OKClick));
     // Esc and the title bar's close button reject the dialog like Cancel.
-    BTN_Cancel = MakeButton(this, "BTN_Cancel", Tr("&Отмена"), 344);
-    connect(BTN_Cancel, &QPushButton::clicked, this, [this] { BTN_CancelClick(); });
+    BTN_Cancel = MakeButton(this, "BTN_Cancel", tr("&Отмена"), 344);
+    connect(BTN_Cancel, &QPushButton::clicked, this, guarded(&TAddMsg::BTN_CancelClick));
 
     setTabOrder(RB_PCM_22050, RB_ADPCM);
     setTabOrder(RB_ADPCM, RB_PCM_11025);
@@ -130,36 +129,29 @@ TAddMsg::TAddMsg(MemoryImage& image, DialogMode mode, int selectedRow, int rowCo
 
 void TAddMsg::FormCreate() {
     if (mode_ == DialogMode::Change) {
-        Description->setText(QString::fromStdString(ChangePrefill(image_, selectedRow_)));
+        Description->setText(QString::fromStdString(ChangePrefill(project_.image(), selectedRow_)));
     }
 }
 
-ImportRequest TAddMsg::Request() const {
-    ImportRequest request;
-    request.fileName = PathForCore(NameFileToPath(NameFile->text()));
-    request.width = RB_16bit->isChecked() ? SourceWidth::Bits16 : SourceWidth::Bits8;
-    request.format = RB_ADPCM->isChecked()       ? SoundFormat::ADPCM_11025
-                     : RB_PCM_11025->isChecked() ? SoundFormat::PCM_11025
-                                                 : SoundFormat::PCM_22050;
-    request.description = Description->text().toStdString();
-    request.mode = mode_;
-    request.targetRow = selectedRow_;
-    request.rowCount = rowCount_;
-    return request;
+RawFragment TAddMsg::Fragment() const {
+    RawFragment fragment;
+    fragment.path = PathForCore(NameFileToPath(NameFile->text()));
+    fragment.width = RB_16bit->isChecked() ? SourceWidth::Bits16 : SourceWidth::Bits8;
+    fragment.format = RB_ADPCM->isChecked()       ? SoundFormat::ADPCM_11025
+                      : RB_PCM_11025->isChecked() ? SoundFormat::PCM_11025
+                                                  : SoundFormat::PCM_22050;
+    fragment.description = Description->text().toStdString();
+    return fragment;
 }
 
 void TAddMsg::BTN_OKClick() {
-    const ImportRequest request = Request();
+    const RawFragment fragment = Fragment();
+    const Outcome outcome = mode_ == DialogMode::Add ? project_.Add(fragment)
+                                                     : project_.Change(selectedRow_, fragment);
     // A refusal or an error keeps the dialog open with every entry as it was.
-    RunGuarded(prompts_, this, [&] {
-        const ImportResult result = ImportRaw(image_, request);
-        if (!result.ok()) {
-            ShowRefusal(prompts_, this, *result.refusal);
-            return;
-        }
-        storedRow_ = result.selectedRow;
-        accept();
-    });
+    if (!ShowOutcome(prompts_, this, outcome)) return;
+    storedRow_ = outcome.row;
+    accept();
 }
 
 void TAddMsg::BTN_CancelClick() {
@@ -168,7 +160,7 @@ void TAddMsg::BTN_CancelClick() {
 
 void TAddMsg::NameFileBrowseClick() {
     FileDialogSettings settings;
-    settings.title = Tr("Открытие файла");
+    settings.title = tr("Открытие файла");
     settings.filter = RawFilter();
     settings.fileName = NameFileToPath(NameFile->text());
     if (const std::optional<QString> path = prompts_.OpenFile(this, settings)) {

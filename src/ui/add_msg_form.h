@@ -6,8 +6,7 @@
 #include <QDialog>
 #include <optional>
 
-#include "codec/raw_import.h"
-#include "image/memory_image.h"
+#include "project/project.h"
 #include "ui/prompts.h"
 
 class QAction;
@@ -19,13 +18,16 @@ class QRadioButton;
 
 namespace sonabank {
 
+// Add stores a new fragment behind the last one; Change replaces the selected
+// one, or with no file rewrites only its description.
+enum class DialogMode { Add, Change };
+
 class TAddMsg : public QDialog {
     Q_OBJECT
 
   public:
-    // `selectedRow` and `rowCount` are the main window's grid: the fragment a
-    // change works on, and the rows (header included) an addition counts.
-    TAddMsg(MemoryImage& image, DialogMode mode, int selectedRow, int rowCount, Prompts& prompts,
+    // `selectedRow` is the main window's: the fragment a change works on.
+    TAddMsg(Project& project, DialogMode mode, int selectedRow, Prompts& prompts,
             QWidget* parent = nullptr);
 
     // The grid row the stored fragment now occupies; nothing unless an OK
@@ -53,12 +55,11 @@ class TAddMsg : public QDialog {
 
   private:
     void FormCreate();
-    ImportRequest Request() const;
+    RawFragment Fragment() const;
 
-    MemoryImage& image_;
+    Project& project_;
     DialogMode mode_;
     int selectedRow_;
-    int rowCount_;
     Prompts& prompts_;
     std::optional<int> storedRow_;
 };

@@ -129,7 +129,9 @@ int main(int argc, char* argv[]) {
     if (!arguments.positionalArguments().isEmpty()) {
         const QString file = QFileInfo(arguments.positionalArguments().front()).absoluteFilePath();
         // Once the window is on screen, so that a refusal shows over it.
-        QTimer::singleShot(0, &window, [&window, file] { window.OpenProjectFile(file); });
+        QTimer::singleShot(0, &window, [&window, file] {
+            window.Guarded([&] { window.OpenProjectFile(file); });
+        });
     }
     return QApplication::exec();
 }

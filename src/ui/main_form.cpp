@@ -2,9 +2,9 @@
 
 #include <QBitmap>
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QFrame>
 #include <QHeaderView>
@@ -28,11 +28,8 @@
 
 #include "image/codepage.h"
 #include "image/fragment_list.h"
-#include "image/fragment_storage.h"
 #include "image/grid_rules.h"
 #include "playback/raw_export.h"
-#include "playback/wav_render.h"
-#include "project/project_file.h"
 #include "ui/add_msg_form.h"
 #include "ui/name_file.h"
 #include "ui/version_info.h"
@@ -58,10 +55,6 @@ constexpr int kTimerIntervalMs = 100;
 constexpr int kGlyphSize = 15;
 // The glyphs' field colour, drawn transparent so the button face shows.
 const QColor kGlyphTransparent(128, 128, 0);
-
-QString Tr(const char* text) {
-    return QCoreApplication::translate("TMain", text);
-}
 
 QString FromCore(const std::string& utf8) {
     return QString::fromStdString(utf8);
@@ -183,7 +176,7 @@ TMain::TMain(SoundPlayer& player, TickSource& ticks, Prompts& prompts, QWidget* 
     Timer = new QTimer(this);
     Timer->setObjectName(QStringLiteral("Timer"));
     Timer->setInterval(kTimerIntervalMs);
-    connect(Timer, &QTimer::timeout, this, [this] { TimerTimer(); });
+    ConnectGuarded(Timer, &QTimer::timeout, &TMain::TimerTimer);
 
     setTabOrder(Copyright, BTN_Add);
     setTabOrder(BTN_Add, BTN_Del);
@@ -233,18 +226,18 @@ void TMain::BuildToolBar() {
         b->setFocusPolicy(Qt::NoFocus);
         b->setFixedSize(23, 23);
         ToolBar1->addWidget(b);
-        connect(b, &QToolButton::clicked, this, [this, handler] { (this->*handler)(); });
+        ConnectGuarded(b, &QToolButton::clicked, handler);
         return b;
     };
     separator("ToolButton5");
-    TB_New = button("TB_New", "new", Tr("Новый"), &TMain::TB_NewClick);
-    TB_Open = button("TB_Open", "open", Tr("Открыть"), &TMain::TB_OpenClick);
-    TB_Save = button("TB_Save", "save", Tr("Сохранить"), &TMain::TB_SaveClick);
+    TB_New = button("TB_New", "new", tr("Новый"), &TMain::TB_NewClick);
+    TB_Open = button("TB_Open", "open", tr("Открыть"), &TMain::TB_OpenClick);
+    TB_Save = button("TB_Save", "save", tr("Сохранить"), &TMain::TB_SaveClick);
     TB_SaveAs = button("TB_SaveAs", "saveas", QString(), &TMain::TB_SaveAsClick);
     separator("ToolButton2");
-    TB_Export = button("TB_Export", "export", Tr("Экспорт"), &TMain::TB_ExportClick);
+    TB_Export = button("TB_Export", "export", tr("Экспорт"), &TMain::TB_ExportClick);
     separator("ToolButton6");
-    TB_Exit = button("TB_Exit", "exit", Tr("Выход"), &TMain::TB_ExitClick);
+    TB_Exit = button("TB_Exit", "exit", tr("Выход"), &TMain::TB_ExitClick);
 }
 
 void TMain::BuildGrid() {
@@ -252,7 +245,7 @@ void TMain::BuildGrid() {
     Mess->setObjectName(QStringLiteral("Mess"));
     Mess->setGeometry(0, kToolBarHeight, kClientWidth, kGridHeight);
     Mess->setColumnCount(3);
-    Mess->setHorizontalHeaderLabels({Tr("№"), Tr("Описание"), Tr("Формат")});
+    Mess->setHorizontalHeaderLabels({tr("№"), tr("Описание"), tr("Формат")});
     Mess->setItemDelegate(new MessCellDelegate(Mess));
     Mess->setSelectionBehavior(QAbstractItemView::SelectRows);
     Mess->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -319,7 +312,7 @@ void TMain::BuildPanel() {
     Copyright->setMaxLength(static_cast<int>(COPYRIGHT_WIDTH));
     Copyright->installEventFilter(this);
     // Paste, cut, Delete and undo change the text without a typed character.
-    connect(Copyright, &QLineEdit::textEdited, this, [this] { projectModified = true; });
+    connect(Copyright, &QLineEdit::textEdited, this, [this] { project_.SetModified(true); });
     // A file dropped on the box is meant for the window, not pasted as text.
     Copyright->setAcceptDrops(false);
 
@@ -328,12 +321,12 @@ void TMain::BuildPanel() {
         auto* b = new QPushButton(caption, Panel1);
         b->setObjectName(QLatin1String(name));
         b->setGeometry(x, 15, 75, 25);
-        connect(b, &QPushButton::clicked, this, [this, handler] { (this->*handler)(); });
+        ConnectGuarded(b, &QPushButton::clicked, handler);
         return b;
     };
-    BTN_Add = button("BTN_Add", Tr("&Добавить"), 328, &TMain::BTN_AddClick);
-    BTN_Change = button("BTN_Change", Tr("&Изменить"), 416, &TMain::BTN_ChangeClick);
-    BTN_Del = button("BTN_Del", Tr("&Удалить"), 504, &TMain::BTN_DelClick);
+    BTN_Add = button("BTN_Add", tr("&Добавить"), 328, &TMain::BTN_AddClick);
+    BTN_Change = button("BTN_Change", tr("&Изменить"), 416, &TMain::BTN_ChangeClick);
+    BTN_Del = button("BTN_Del", tr("&Удалить"), 504, &TMain::BTN_DelClick);
     BB_Play = button("BB_Play", QString(), 587, &TMain::BB_PlayClick);
     BB_Play->setGeometry(587, 15, 25, 25);
     BB_Play->setIconSize(QSize(kGlyphSize, kGlyphSize));
@@ -371,7 +364,6 @@ void TMain::BuildShortcuts() {
 }
 
 void TMain::FormCreate() {
-    InitImage(image_);
     playGlyph_ = LoadGlyph(QStringLiteral(":/images/play.xpm"));
     stopGlyph_ = LoadGlyph(QStringLiteral(":/images/stop.xpm"));
     UpdateMessList();
@@ -401,7 +393,8 @@ void TMain::UpdateMessList() {
     const int selected = SelectedRow();
     SetColumnWidths();
 
-    const FragmentList list = ListFragments(image_);
+    const MemoryImage& image = project_.image();
+    const FragmentList list = ListFragments(image);
     const int rowCount = sonabank::GridRowCount(list);
     Mess->setRowCount(rowCount - 1);
     auto setCell = [this](int row, int column, const QString& text) {
@@ -427,8 +420,8 @@ void TMain::UpdateMessList() {
     BTN_Change->setEnabled(list.count() > 0);
     BTN_Del->setEnabled(list.count() > 0);
     BB_Play->setIcon(playGlyph_);
-    Copyright->setText(FromCore(CopyrightBoxText(image_)));
-    StatusPanel0->setText(FromCore(UsageText(UsagePercent(image_))));
+    Copyright->setText(FromCore(CopyrightBoxText(image)));
+    StatusPanel0->setText(FromCore(UsageText(UsagePercent(image))));
 }
 
 void TMain::RebuildKeepingCopyright() {
@@ -437,8 +430,21 @@ void TMain::RebuildKeepingCopyright() {
     Copyright->setText(typed);
 }
 
-void TMain::Guarded(const std::function<void()>& command) {
-    RunGuarded(prompts_, this, command);
+QString TMain::projectFileName() const {
+    return QFile::decodeName(QByteArray::fromStdString(project_.fileName()));
+}
+
+void TMain::Guarded(const std::function<void()>& handler) {
+    RunGuarded(prompts_, this, handler);
+}
+
+template <typename Sender, typename Signal>
+void TMain::ConnectGuarded(Sender* sender, Signal signal, void (TMain::*handler)()) {
+    connect(sender, signal, this, [this, handler] { Guarded([&] { (this->*handler)(); }); });
+}
+
+bool TMain::Show(const Outcome& outcome) {
+    return ShowOutcome(prompts_, this, outcome);
 }
 
 void TMain::MessDblClick() {
@@ -450,7 +456,7 @@ void TMain::BTN_AddClick() {
 }
 
 void TMain::AddFromFile(const QString& rawFile) {
-    if (const auto refusal = AddButtonRefusal(GridRowCount())) {
+    if (const auto refusal = project_.AddRefusal()) {
         ShowRefusal(prompts_, this, *refusal);
         return;
     }
@@ -464,25 +470,23 @@ void TMain::BTN_ChangeClick() {
 }
 
 void TMain::ShowFragmentDialog(const QString& rawFile) {
-    TAddMsg dialog(image_, dialogAddMode ? DialogMode::Add : DialogMode::Change, SelectedRow(),
-                   GridRowCount(), prompts_, this);
+    TAddMsg dialog(project_, dialogAddMode ? DialogMode::Add : DialogMode::Change, SelectedRow(),
+                   prompts_, this);
     dialog.NameFile->setText(rawFile);
     dialog.exec();
     const std::optional<int> stored = dialog.storedRow();
-    if (stored) projectModified = true;
     RebuildKeepingCopyright();
     if (stored) SelectRow(*stored);
 }
 
 void TMain::BTN_DelClick() {
-    if (!prompts_.AskYesNo(this, Tr("Удалить фрагмент?"))) return;
-    projectModified = true;
-    DeleteFragment(image_, SelectedRow());
+    if (!prompts_.AskYesNo(this, tr("Удалить фрагмент?"))) return;
+    project_.Delete(SelectedRow());
     RebuildKeepingCopyright();
 }
 
 void TMain::BB_PlayClick() {
-    playback_.Press(image_, SelectedRow());
+    playback_.Press(project_.image(), SelectedRow(), project_.workspace());
 }
 
 void TMain::TimerTimer() {
@@ -490,14 +494,14 @@ void TMain::TimerTimer() {
 }
 
 bool TMain::ConfirmSaveChanges() {
-    if (!projectModified) return false;
-    switch (prompts_.AskYesNoCancel(this, Tr("Сохранить проект?"))) {
+    if (!project_.modified()) return false;
+    switch (prompts_.AskYesNoCancel(this, tr("Сохранить проект?"))) {
         case Prompts::Answer::Cancel:
             return true;
         case Prompts::Answer::Yes:
             TB_SaveClick();
             // A cancelled or failed save must not let the changes go.
-            return projectModified;
+            return project_.modified();
         case Prompts::Answer::No:
             break;
     }
@@ -506,10 +510,8 @@ bool TMain::ConfirmSaveChanges() {
 
 void TMain::TB_NewClick() {
     if (ConfirmSaveChanges()) return;
-    InitImage(image_);
+    project_.New();
     UpdateMessList();
-    projectModified = false;
-    projectFileName.clear();
 }
 
 void TMain::TB_OpenClick() {
@@ -520,15 +522,7 @@ void TMain::TB_OpenClick() {
 }
 
 void TMain::OpenProjectFile(const QString& path) {
-    Guarded([&] {
-        if (const auto refusal = OpenProject(PathForCore(path), image_)) {
-            ShowRefusal(prompts_, this, *refusal);
-            return;
-        }
-        projectFileName = path;
-        projectModified = false;
-        UpdateMessList();
-    });
+    if (Show(project_.Open(PathForCore(path)))) UpdateMessList();
 }
 
 void TMain::OpenDroppedFile(const QString& path) {
@@ -541,51 +535,28 @@ void TMain::OpenDroppedFile(const QString& path) {
 }
 
 void TMain::TB_SaveClick() {
-    Guarded([this] { Save(); });
+    if (project_.fileName().empty()) {
+        TB_SaveAsClick();
+        return;
+    }
+    Show(project_.Save(Copyright->text().toStdString()));
 }
 
 void TMain::TB_SaveAsClick() {
-    Guarded([this] { SaveAs(); });
-}
-
-void TMain::Save() {
-    if (projectFileName.isEmpty()) {
-        SaveAs();
-        return;
-    }
-    if (const auto refusal =
-            SaveProject(PathForCore(projectFileName), image_, Copyright->text().toStdString())) {
-        ShowRefusal(prompts_, this, *refusal);
-        return;
-    }
-    projectModified = false;
-}
-
-void TMain::SaveAs() {
     SFD.fileName.clear();
     const std::optional<QString> path = prompts_.SaveFile(this, SFD);
     if (!path) return;
-    if (const auto refusal =
-            SaveProject(PathForCore(*path), image_, Copyright->text().toStdString())) {
-        ShowRefusal(prompts_, this, *refusal);
-        return;
-    }
-    projectFileName = *path;
-    projectModified = false;
+    Show(project_.SaveAs(PathForCore(*path), Copyright->text().toStdString()));
 }
 
 void TMain::TB_ExportClick() {
     if (!BTN_Change->isEnabled()) return;
     const int row = SelectedRow();
-    SFD.fileName = FromCore(SuggestedExportName(image_, row));
+    SFD.fileName = FromCore(SuggestedExportName(project_.image(), row));
     const RawFilterScope rawFilter(SFD);
     const std::optional<QString> path = prompts_.SaveFile(this, SFD);
     if (!path) return;
-    Guarded([&] {
-        if (const auto refusal = ExportRaw(image_, row, PathForCore(*path), DecodeBuffer())) {
-            ShowRefusal(prompts_, this, *refusal);
-        }
-    });
+    Show(project_.Export(row, PathForCore(*path)));
 }
 
 void TMain::TB_ExitClick() {
@@ -593,11 +564,14 @@ void TMain::TB_ExitClick() {
 }
 
 void TMain::CopyrightKeyPress() {
-    projectModified = true;
+    project_.SetModified(true);
 }
 
 void TMain::closeEvent(QCloseEvent* event) {
-    if (ConfirmSaveChanges()) {
+    // A save that ended in an exception keeps the window open.
+    bool stay = true;
+    Guarded([&] { stay = ConfirmSaveChanges(); });
+    if (stay) {
         event->ignore();
         return;
     }
@@ -625,7 +599,8 @@ void TMain::dropEvent(QDropEvent* event) {
     event->accept();
     // The drag source waits for the drop to finish; the save question and the
     // fragment dialog come after it has.
-    QTimer::singleShot(0, this, [this, file = *path] { OpenDroppedFile(file); });
+    QTimer::singleShot(0, this,
+                       [this, file = *path] { Guarded([&] { OpenDroppedFile(file); }); });
 }
 
 bool TMain::MessKeyPress(const QKeyEvent& key) {
@@ -665,7 +640,7 @@ bool TMain::eventFilter(QObject* watched, QEvent* event) {
         CopyrightKeyPress();
     } else if (event->type() == QEvent::MouseButtonDblClick &&
                (watched == Mess->viewport() || watched == Mess->horizontalHeader()->viewport())) {
-        MessDblClick();
+        Guarded([this] { MessDblClick(); });
         return true;
     }
     return QWidget::eventFilter(watched, event);

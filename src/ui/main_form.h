@@ -10,8 +10,8 @@
 #include <functional>
 
 #include "image/memory_image.h"
-#include "image/refusal.h"
 #include "playback/playback_state.h"
+#include "project/project.h"
 #include "ui/prompts.h"
 
 class QDragEnterEvent;
@@ -46,10 +46,11 @@ class TMain : public QWidget {
     int SelectedRow() const;
     int GridRowCount() const;
 
-    // The project the window edits and its state, as the commands keep them.
-    MemoryImage& image() { return image_; }
-    bool projectModified = false;
-    QString projectFileName;
+    // The project the window edits.
+    Project& project() { return project_; }
+    MemoryImage& image() { return project_.image(); }
+    // The project's file as the user named it; empty while untitled.
+    QString projectFileName() const;
     bool dialogAddMode = true;
     const Playback& playback() const { return playback_; }
 
@@ -101,6 +102,10 @@ class TMain : public QWidget {
     bool ConfirmSaveChanges();
     void CopyrightKeyPress();
 
+    // Runs a handler the way the toolkit's connections do: an exception ends
+    // it in an error box instead of the program.
+    void Guarded(const std::function<void()>& handler);
+
   protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -126,12 +131,13 @@ class TMain : public QWidget {
     bool MessKeyPress(const QKeyEvent& key);
     // A rebuild after Add, Change or Delete: the typed copyright stays.
     void RebuildKeepingCopyright();
-    void Save();
-    void SaveAs();
-    void Guarded(const std::function<void()>& command);
+    // Connected to `signal`, `handler` runs guarded.
+    template <typename Sender, typename Signal>
+    void ConnectGuarded(Sender* sender, Signal signal, void (TMain::*handler)());
+    bool Show(const Outcome& outcome);
 
     Prompts& prompts_;
-    MemoryImage image_;
+    Project project_;
     Playback playback_;
     QIcon playGlyph_;
     QIcon stopGlyph_;

@@ -59,6 +59,15 @@ void ShowRefusal(Prompts& prompts, QWidget* parent, Refusal refusal) {
         RefusalIcon(refusal) == MessageIcon::Error ? Prompts::Icon::Error : Prompts::Icon::Warning);
 }
 
+bool ShowOutcome(Prompts& prompts, QWidget* parent, const Outcome& outcome) {
+    if (outcome.refusal) ShowRefusal(prompts, parent, *outcome.refusal);
+    if (outcome.ioError) {
+        prompts.Message(parent, QString::fromStdString(IoErrorText(*outcome.ioError)),
+                        Prompts::Icon::Error);
+    }
+    return outcome.ok();
+}
+
 bool RunGuarded(Prompts& prompts, QWidget* parent, const std::function<void()>& command) {
     try {
         command();

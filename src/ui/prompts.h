@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "image/refusal.h"
+#include "project/project.h"
 
 class QWidget;
 
@@ -58,6 +59,10 @@ class QtPrompts : public Prompts {
 
 // The refusal's own text with its icon.
 void ShowRefusal(Prompts& prompts, QWidget* parent, Refusal refusal);
+
+// A command's refusal or input/output error in its box; true when it had
+// neither.
+bool ShowOutcome(Prompts& prompts, QWidget* parent, const Outcome& outcome);
 
 // Runs a command of a window. An input/output error (or any other exception)
 // ends the command and is shown in an error box; nothing leaves the handler.

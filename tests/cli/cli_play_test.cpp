@@ -193,7 +193,8 @@ TEST_F(CliPlayWithoutServerTest, AlsaDefaultDeviceGetsTheFragmentsSamples) {
     EXPECT_EQ(played.status, 0) << played.err;
     EXPECT_EQ(played.err, "");
     const MemoryImage image = MakeToneImage(tones);
-    const auto samples = FragmentSamples(image, 2, DecodeBuffer());
+    CodecWorkspace workspace;
+    const auto samples = FragmentSamples(image, 2, workspace);
     const std::vector<std::uint8_t> out = ReadFile(written);
     // The samples, then the device's padding of silence.
     ASSERT_GE(out.size(), samples.size());

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "codec/adpcm.h"
-#include "codec/raw_import.h"
+#include "project/project.h"
 #include "support/temp_dir.h"
 
 namespace sonabank {
@@ -80,17 +80,15 @@ Bytes SquareFullRange8() {
     return bytes;
 }
 
-// Stores the source as an ADPCM fragment the way the fragment dialog does.
+// Stores the source as an ADPCM fragment the way the program adds one.
 Bytes StoreAsAdpcm(const test::TempDir& dir, const Bytes& source, SourceWidth width) {
     const std::string path = dir.file("source.raw");
     test::WriteFile(path, source);
-    MemoryImage image;
-    InitImage(image);
-    ImportRequest request;
-    request.fileName = path;
-    request.width = width;
-    request.format = SoundFormat::ADPCM_11025;
-    if (!ImportRaw(image, request).ok()) throw std::runtime_error("import refused");
+    Project project;
+    if (!project.Add({path, width, SoundFormat::ADPCM_11025, ""}).ok()) {
+        throw std::runtime_error("import refused");
+    }
+    const MemoryImage& image = project.image();
     const std::uint8_t* data = image.data() + StartPage(image, 0) * PAGE_SIZE;
     return Bytes(data, data + FragmentLength(image, 0));
 }
@@ -141,7 +139,8 @@ TEST(AdpcmOracle, FfmpegDecodesStoredFragmentsAsWeDo) {
         const Bytes stored = StoreAsAdpcm(dir, c.source, c.width);
         const std::vector<std::int16_t> theirs = DecodeWithFfmpeg(dir, stored);
         Bytes ours(2 * stored.size());
-        AdpcmDecodeRun(stored, ours);
+        AdpcmState state;
+        AdpcmDecodeRun(state, stored, ours);
         ASSERT_EQ(theirs.size(), ours.size());
 
         // ffmpeg clamps to -32768 and this codec to -32767: from the first

@@ -42,6 +42,7 @@ std::uint8_t Unsigned8(std::int32_t predictor) {
 }
 
 TEST(AdpcmTest, EncodesAndDecodesTheDocumentedSequences) {
+    AdpcmState state;
     struct Case {
         const char* name;
         const std::vector<Step>& steps;
@@ -57,30 +58,31 @@ TEST(AdpcmTest, EncodesAndDecodesTheDocumentedSequences) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        AdpcmReset();
+        AdpcmReset(state);
         std::vector<std::uint8_t> codes;
         for (const Step& s : c.steps) {
-            codes.push_back(AdpcmEncode(s.sample));
+            codes.push_back(AdpcmEncode(state, s.sample));
             EXPECT_EQ(codes.back(), s.code) << "sample " << codes.size();
-            EXPECT_EQ(adpcmState.predictor, s.predictor) << "sample " << codes.size();
-            EXPECT_EQ(adpcmState.stepIndex, s.stepIndex) << "sample " << codes.size();
+            EXPECT_EQ(state.predictor, s.predictor) << "sample " << codes.size();
+            EXPECT_EQ(state.stepIndex, s.stepIndex) << "sample " << codes.size();
         }
         if (!c.packed.empty()) {
             EXPECT_EQ(Pack(codes), c.packed);
         }
 
-        AdpcmReset();
+        AdpcmReset(state);
         std::vector<std::uint8_t> decoded;
         for (std::size_t i = 0; i < codes.size(); ++i) {
-            decoded.push_back(AdpcmDecode(codes[i]));
-            EXPECT_EQ(adpcmState.predictor, c.steps[i].predictor) << "code " << i;
-            EXPECT_EQ(adpcmState.stepIndex, c.steps[i].stepIndex) << "code " << i;
+            decoded.push_back(AdpcmDecode(state, codes[i]));
+            EXPECT_EQ(state.predictor, c.steps[i].predictor) << "code " << i;
+            EXPECT_EQ(state.stepIndex, c.steps[i].stepIndex) << "code " << i;
         }
         EXPECT_EQ(decoded, c.decoded);
     }
 }
 
 TEST(AdpcmTest, SingleStepsFromGivenStates) {
+    AdpcmState state;
     struct Case {
         std::int32_t predictor;
         int stepIndex;
@@ -99,33 +101,35 @@ TEST(AdpcmTest, SingleStepsFromGivenStates) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.predictor << "/" << c.stepIndex << " <- " << c.sample);
-        adpcmState = {c.predictor, static_cast<std::int8_t>(c.stepIndex)};
-        EXPECT_EQ(AdpcmEncode(c.sample), c.code);
-        EXPECT_EQ(adpcmState.predictor, c.predictorAfter);
-        EXPECT_EQ(adpcmState.stepIndex, c.stepIndexAfter);
+        state = {c.predictor, static_cast<std::int8_t>(c.stepIndex)};
+        EXPECT_EQ(AdpcmEncode(state, c.sample), c.code);
+        EXPECT_EQ(state.predictor, c.predictorAfter);
+        EXPECT_EQ(state.stepIndex, c.stepIndexAfter);
     }
 }
 
 TEST(AdpcmTest, DecoderOutputIsTheHighByteWithTopBitInverted) {
+    AdpcmState state;
     // At step index 0 code 0 adds 7 >> 3 = 0, so the predictor stays put.
     const std::pair<std::int32_t, std::uint8_t> cases[] = {
         {0, 128}, {-1, 127}, {255, 128}, {256, 129}, {32767, 255}, {-32767, 0}, {-32512, 1},
     };
     for (const auto& [predictor, expected] : cases) {
-        adpcmState = {predictor, 0};
-        EXPECT_EQ(AdpcmDecode(0), expected) << predictor;
-        EXPECT_EQ(adpcmState.predictor, predictor);
+        state = {predictor, 0};
+        EXPECT_EQ(AdpcmDecode(state, 0), expected) << predictor;
+        EXPECT_EQ(state.predictor, predictor);
     }
 }
 
 TEST(AdpcmTest, RunOfPositiveFullScaleStopsAtTheTop) {
-    AdpcmReset();
-    for (int i = 0; i < 64; ++i) AdpcmEncode(32767);
-    EXPECT_EQ(adpcmState.predictor, 32767);
+    AdpcmState state;
+    AdpcmReset(state);
+    for (int i = 0; i < 64; ++i) AdpcmEncode(state, 32767);
+    EXPECT_EQ(state.predictor, 32767);
     const std::vector<std::uint8_t> stored(32, 0x77);
     std::vector<std::uint8_t> out(64);
-    AdpcmDecodeRun(stored, out);
-    EXPECT_EQ(adpcmState.predictor, 32767);
+    AdpcmDecodeRun(state, stored, out);
+    EXPECT_EQ(state.predictor, 32767);
     EXPECT_EQ(out.back(), 255);
 }
 
@@ -181,67 +185,78 @@ std::vector<std::int16_t> Signal(const char* kind, std::size_t count, std::mt199
 }
 
 TEST(AdpcmTest, DecoderRetracesTheEncoderOverLongInputs) {
+    AdpcmState state;
     std::mt19937 rng(20240611);
     for (const char* kind : {"random", "extremes", "square", "small"}) {
         SCOPED_TRACE(kind);
         const std::vector<std::int16_t> samples = Signal(kind, 200000, rng);
         ReferenceEncoder reference;
-        AdpcmReset();
+        AdpcmReset(state);
         std::vector<std::uint8_t> codes;
         std::vector<std::uint8_t> expected;  // the encoder's own track, 8-bit
         for (const std::int16_t s : samples) {
-            codes.push_back(AdpcmEncode(s));
+            codes.push_back(AdpcmEncode(state, s));
             ASSERT_EQ(codes.back(), reference.Encode(s));
-            ASSERT_EQ(adpcmState.predictor, reference.predictor);
-            ASSERT_EQ(adpcmState.stepIndex, reference.index);
-            expected.push_back(Unsigned8(adpcmState.predictor));
+            ASSERT_EQ(state.predictor, reference.predictor);
+            ASSERT_EQ(state.stepIndex, reference.index);
+            expected.push_back(Unsigned8(state.predictor));
         }
-        const AdpcmState encoderEnd = adpcmState;
+        const AdpcmState encoderEnd = state;
 
         const std::vector<std::uint8_t> stored = Pack(codes);
         std::vector<std::uint8_t> run(2 * stored.size());
-        AdpcmDecodeRun(stored, run);
+        AdpcmDecodeRun(state, stored, run);
         EXPECT_EQ(run, expected);
-        EXPECT_EQ(adpcmState.predictor, encoderEnd.predictor);
-        EXPECT_EQ(adpcmState.stepIndex, encoderEnd.stepIndex);
+        EXPECT_EQ(state.predictor, encoderEnd.predictor);
+        EXPECT_EQ(state.stepIndex, encoderEnd.stepIndex);
 
-        AdpcmReset();
+        AdpcmReset(state);
         std::vector<std::uint8_t> single;
-        for (const std::uint8_t code : codes) single.push_back(AdpcmDecode(code));
+        for (const std::uint8_t code : codes) single.push_back(AdpcmDecode(state, code));
         EXPECT_EQ(single, expected);
     }
 }
 
 TEST(AdpcmTest, StateStaysInRangeWhateverTheCodes) {
+    AdpcmState state;
     // Every code from every step index at both ends of the predictor range.
     for (int index = 0; index <= 88; ++index) {
         for (const std::int32_t predictor : {-32767, 0, 32767}) {
             for (std::uint8_t code = 0; code < 16; ++code) {
-                adpcmState = {predictor, static_cast<std::int8_t>(index)};
-                AdpcmDecode(code);
-                ASSERT_GE(adpcmState.stepIndex, 0);
-                ASSERT_LE(adpcmState.stepIndex, 88);
-                ASSERT_GE(adpcmState.predictor, -32767);
-                ASSERT_LE(adpcmState.predictor, 32767);
+                state = {predictor, static_cast<std::int8_t>(index)};
+                AdpcmDecode(state, code);
+                ASSERT_GE(state.stepIndex, 0);
+                ASSERT_LE(state.stepIndex, 88);
+                ASSERT_GE(state.predictor, -32767);
+                ASSERT_LE(state.predictor, 32767);
             }
         }
     }
     // Arbitrary bytes, values above 15 included, as a damaged fragment holds.
     std::mt19937 rng(7);
     std::uniform_int_distribution<int> byte(0, 255);
-    AdpcmReset();
+    AdpcmReset(state);
     for (int i = 0; i < 100000; ++i) {
-        AdpcmDecode(static_cast<std::uint8_t>(byte(rng)));
-        ASSERT_GE(adpcmState.stepIndex, 0);
-        ASSERT_LE(adpcmState.stepIndex, 88);
-        ASSERT_LE(std::abs(adpcmState.predictor), 32767);
+        AdpcmDecode(state, static_cast<std::uint8_t>(byte(rng)));
+        ASSERT_GE(state.stepIndex, 0);
+        ASSERT_LE(state.stepIndex, 88);
+        ASSERT_LE(std::abs(state.predictor), 32767);
+    }
+}
+
+TEST(AdpcmTest, AStepIndexOutsideTheTablesIsRefused) {
+    for (const int index : {-1, 89, 127, -128}) {
+        AdpcmState state{0, static_cast<std::int8_t>(index)};
+        EXPECT_THROW(AdpcmEncode(state, 0), std::out_of_range) << index;
+        EXPECT_THROW(AdpcmDecode(state, 0), std::out_of_range) << index;
     }
 }
 
 TEST(AdpcmTest, DecodeRunRefusesAShortOutput) {
+    AdpcmState state;
     const std::vector<std::uint8_t> stored(4, 0x12);
     std::vector<std::uint8_t> out(7);
-    EXPECT_THROW(AdpcmDecodeRun(stored, out), std::invalid_argument);
+    EXPECT_THROW(AdpcmDecodeRun(state, stored, out), std::invalid_argument);
 }
 
 }  // namespace

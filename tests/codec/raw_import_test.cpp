@@ -1,4 +1,4 @@
-#include "codec/raw_import.h"
+#include "codec/fragment_import.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +11,7 @@
 #include "image/fragment_storage.h"
 #include "image/image_builder.h"
 #include "io/byte_stream.h"
+#include "project/project.h"
 #include "support/temp_dir.h"
 
 namespace sonabank {
@@ -48,11 +49,11 @@ std::vector<std::int16_t> Widened(const Bytes& bytes) {
 
 // What the encoder makes of a run of samples from a reset, packed in pairs.
 Bytes EncodedPairs(const std::vector<std::int16_t>& samples) {
-    AdpcmReset();
+    AdpcmState state;
     Bytes packed;
     for (std::size_t i = 0; i + 1 < samples.size(); i += 2) {
-        const std::uint8_t high = AdpcmEncode(samples[i]);
-        packed.push_back(static_cast<std::uint8_t>(high << 4 | AdpcmEncode(samples[i + 1])));
+        const std::uint8_t high = AdpcmEncode(state, samples[i]);
+        packed.push_back(static_cast<std::uint8_t>(high << 4 | AdpcmEncode(state, samples[i + 1])));
     }
     return packed;
 }
@@ -77,6 +78,31 @@ MemoryImage FreshImage() {
     MemoryImage image;
     InitImage(image);
     return image;
+}
+
+enum class DialogMode { Add, Change };
+
+struct ImportRequest {
+    std::string fileName;
+    SourceWidth width = SourceWidth::Bits8;
+    SoundFormat format = SoundFormat::PCM_22050;
+    std::string description;
+    DialogMode mode = DialogMode::Add;
+    int targetRow = 1;
+};
+
+// A RAW file added or changed as the window and the command line do it,
+// through the project object.
+Outcome ImportRaw(MemoryImage& image, const ImportRequest& request) {
+    Project project;
+    project.image() = image;
+    const RawFragment fragment{request.fileName, request.width, request.format,
+                               request.description};
+    const Outcome outcome = request.mode == DialogMode::Add
+                                ? project.Add(fragment)
+                                : project.Change(request.targetRow, fragment);
+    image = project.image();
+    return outcome;
 }
 
 class RawImport : public ::testing::Test {
@@ -157,10 +183,10 @@ TEST_F(RawImport, StoresTheFourConversions) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         MemoryImage image = FreshImage();
-        const ImportResult result =
+        const Outcome result =
             ImportRaw(image, Request(Source("in.raw", c.source), c.width, c.format));
         ASSERT_TRUE(result.ok());
-        EXPECT_EQ(result.selectedRow, 1);
+        EXPECT_EQ(result.row, 1);
         EXPECT_EQ(StartPage(image, 0), 5);
         EXPECT_EQ(GetFragmentFormat(image, 1), static_cast<int>(c.format));
         ASSERT_EQ(FragmentLength(image, 0), c.stored.size());
@@ -183,24 +209,21 @@ TEST_F(RawImport, ChoosesTheTargetRowAndStartPage) {
     struct Case {
         const char* name;
         std::vector<std::uint32_t> lengths;
-        int rowCount;
         int row;
         int startPage;
     };
     const Case cases[] = {
-        {"empty image", {}, 2, 1, 5},
-        {"slot 0 empty decides, whatever the grid says", {}, 7, 1, 5},
-        {"behind three fragments", {528, 529, 1}, 4, 4, 9},
+        {"empty image", {}, 1, 5},
+        {"behind three fragments", {528, 529, 1}, 4, 9},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         MemoryImage image = test::PackedImage(c.lengths);
-        ImportRequest request =
+        const ImportRequest request =
             Request(Source("in.raw", Pattern(600)), SourceWidth::Bits8, SoundFormat::PCM_11025);
-        request.rowCount = c.rowCount;
-        const ImportResult result = ImportRaw(image, request);
+        const Outcome result = ImportRaw(image, request);
         ASSERT_TRUE(result.ok());
-        EXPECT_EQ(result.selectedRow, c.row);
+        EXPECT_EQ(result.row, c.row);
         EXPECT_EQ(StartPage(image, c.row - 1), c.startPage);
         EXPECT_EQ(FragmentLength(image, c.row - 1), 600u);
         EXPECT_EQ(PageRange(image, c.startPage, 600), Pattern(600));
@@ -253,17 +276,16 @@ TEST_F(RawImport, RoomLimits) {
         SCOPED_TRACE(c.name);
         MemoryImage image = test::PackedImage(c.lengths);
         const MemoryImage before = image;
-        ImportRequest request = Request(Source("big.raw", Pattern(c.fileBytes)), SourceWidth::Bits8,
-                                        c.format, c.mode, 1);
-        request.rowCount = static_cast<int>(c.lengths.size()) + 1;
-        const ImportResult result = ImportRaw(image, request);
+        const ImportRequest request = Request(Source("big.raw", Pattern(c.fileBytes)),
+                                              SourceWidth::Bits8, c.format, c.mode, 1);
+        const Outcome result = ImportRaw(image, request);
         if (c.endPage == 0) {
             EXPECT_EQ(result.refusal, Refusal::TooBig);
             EXPECT_TRUE(image == before);
             continue;
         }
         ASSERT_TRUE(result.ok());
-        const int slot = result.selectedRow - 1;
+        const int slot = result.row - 1;
         const std::size_t unit = c.format == SoundFormat::ADPCM_11025 ? 2 : 1;
         EXPECT_EQ(FragmentLength(image, slot), c.fileBytes / unit);
         EXPECT_EQ(StartPage(image, slot) + pagesOf(FragmentLength(image, slot)), c.endPage);
@@ -296,9 +318,9 @@ TEST_F(RawImport, ReplacementMovesTheFollowersBothWays) {
         ImportRequest request = Request(Source("new.raw", source), SourceWidth::Bits8, c.format,
                                         DialogMode::Change, c.row);
         request.description = "replaced";
-        const ImportResult result = ImportRaw(image, request);
+        const Outcome result = ImportRaw(image, request);
         ASSERT_TRUE(result.ok());
-        EXPECT_EQ(result.selectedRow, c.row);
+        EXPECT_EQ(result.row, c.row);
         EXPECT_EQ(test::StartPages(image), c.startPages);
 
         const int slot = c.row - 1;
@@ -345,7 +367,6 @@ TEST_F(RawImport, RefusalsLeaveTheImageAsItWas) {
         const char* name;
         MemoryImage image;
         ImportRequest request;
-        int rowCount;
         Refusal refusal;
     };
     const auto request = [&](std::string file, std::size_t bytes, SourceWidth width,
@@ -363,41 +384,39 @@ TEST_F(RawImport, RefusalsLeaveTheImageAsItWas) {
     const auto ADPCM = SoundFormat::ADPCM_11025;
     const auto CHANGE = DialogMode::Change;
     const Case cases[] = {
-        {"Add without a file name", test::PackedImage({1000}), request("", NO_FILE, B8, PCM), 2,
+        {"Add without a file name", test::PackedImage({1000}), request("", NO_FILE, B8, PCM),
          Refusal::NoFileName},
         {"a missing file", test::PackedImage({1000}),
-         request(dir.file("none.raw"), NO_FILE, B8, PCM), 2, Refusal::CannotOpen},
+         request(dir.file("none.raw"), NO_FILE, B8, PCM), Refusal::CannotOpen},
         {"a missing file to replace with", test::PackedImage({1000}),
-         request(dir.file("none.raw"), NO_FILE, B8, PCM, CHANGE), 2, Refusal::CannotOpen},
-        {"a read-only file", test::PackedImage({1000}), request(readOnly, NO_FILE, B8, PCM), 2,
+         request(dir.file("none.raw"), NO_FILE, B8, PCM, CHANGE), Refusal::CannotOpen},
+        {"a read-only file", test::PackedImage({1000}), request(readOnly, NO_FILE, B8, PCM),
          Refusal::CannotOpen},
-        {"an empty file", test::PackedImage({1000}), request("e.raw", 0, B8, PCM), 2,
+        {"an empty file", test::PackedImage({1000}), request("e.raw", 0, B8, PCM),
          Refusal::NoSoundData},
         {"an empty file in place of a fragment with followers", test::PackedImage({1000, 2000}),
-         request("e.raw", 0, B8, PCM, CHANGE), 3, Refusal::NoSoundData},
-        {"one byte of 16-bit samples", FreshImage(), request("1.raw", 1, B16, PCM), 2,
+         request("e.raw", 0, B8, PCM, CHANGE), Refusal::NoSoundData},
+        {"one byte of 16-bit samples", FreshImage(), request("1.raw", 1, B16, PCM),
          Refusal::NoSoundData},
-        {"one 8-bit sample as ADPCM", FreshImage(), request("1.raw", 1, B8, ADPCM), 2,
+        {"one 8-bit sample as ADPCM", FreshImage(), request("1.raw", 1, B8, ADPCM),
          Refusal::NoSoundData},
-        {"three bytes of 16-bit samples as ADPCM", FreshImage(), request("3.raw", 3, B16, ADPCM), 2,
+        {"three bytes of 16-bit samples as ADPCM", FreshImage(), request("3.raw", 3, B16, ADPCM),
          Refusal::NoSoundData},
-        {"Add with all 100 slots used", ImageWith(hundred), request("s.raw", 10, B8, PCM), 101,
+        {"Add with all 100 slots used", ImageWith(hundred), request("s.raw", 10, B8, PCM),
          Refusal::NoRoom},
         {"a fragment whose pages would pass page 4095", ImageWith({{4090, 528}}),
-         request("s.raw", 7 * 528, B8, PCM, CHANGE), 2, Refusal::TooBig},
+         request("s.raw", 7 * 528, B8, PCM, CHANGE), Refusal::TooBig},
         {"a fragment whose start page lies in the catalogue", ImageWith({{0, 528}, {6, 528}}),
-         request("s.raw", 528, B8, PCM, CHANGE), 3, Refusal::TooBig},
+         request("s.raw", 528, B8, PCM, CHANGE), Refusal::TooBig},
         {"followers that would move past page 4095", ImageWith({{5, 528}, {6, 528}, {4095, 528}}),
-         request("s.raw", 2 * 528, B8, PCM, CHANGE), 4, Refusal::TooBig},
+         request("s.raw", 2 * 528, B8, PCM, CHANGE), Refusal::TooBig},
         {"followers that would move into the catalogue", ImageWith({{5, 528}, {20, 528}, {6, 528}}),
-         request("s.raw", 528, B8, PCM, CHANGE), 4, Refusal::TooBig},
+         request("s.raw", 528, B8, PCM, CHANGE), Refusal::TooBig},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         MemoryImage image = c.image;
-        ImportRequest r = c.request;
-        r.rowCount = c.rowCount;
-        const ImportResult result = ImportRaw(image, r);
+        const Outcome result = ImportRaw(image, c.request);
         EXPECT_EQ(result.refusal, c.refusal);
         EXPECT_TRUE(image == c.image);
     }
@@ -432,18 +451,19 @@ TEST_F(RawImport, AnInputErrorLeavesTheImageAsItWas) {
     const Case cases[] = {
         {"size query", FileOp::Size, 1, DialogMode::Add},
         {"first read", FileOp::Read, 1, DialogMode::Add},
-        {"a read on the third page", FileOp::Read, 3, DialogMode::Change},
+        {"a read in the middle of the file", FileOp::Read, 3, DialogMode::Change},
         {"closing", FileOp::Close, 1, DialogMode::Change},
     };
-    const std::string path = Source("in.raw", Pattern(4 * 2112));
+    // Large enough to take several reads.
+    const std::string path = Source("in.raw", Pattern(256 * 1024));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         MemoryImage image = test::PackedImage({1000, 3000, 500});
         const MemoryImage before = image;
         FaultOn fault(c.op, c.nth, FaultAction::Fail);
-        EXPECT_THROW(ImportRaw(image, Request(path, SourceWidth::Bits16, SoundFormat::ADPCM_11025,
-                                              c.mode, 1)),
-                     IoError);
+        EXPECT_TRUE(ImportRaw(image, Request(path, SourceWidth::Bits16, SoundFormat::ADPCM_11025,
+                                             c.mode, 1))
+                        .ioError);
         EXPECT_TRUE(image == before);
     }
 }
@@ -491,11 +511,10 @@ TEST_F(RawImport, Descriptions) {
         const std::string file = c.fileName ? Source(c.fileName, Pattern(600)) : "";
         ImportRequest request =
             Request(file, SourceWidth::Bits8, SoundFormat::PCM_11025, c.mode, 1);
-        request.rowCount = 3;
         request.description = c.description;
-        const ImportResult result = ImportRaw(image, request);
+        const Outcome result = ImportRaw(image, request);
         ASSERT_TRUE(result.ok());
-        const int slot = result.selectedRow - 1;
+        const int slot = result.row - 1;
         EXPECT_EQ(DescriptionBytes(image, slot), Padded(c.stored));
         if (!c.fileName) {
             // Only the description changed.

@@ -85,19 +85,19 @@ TEST_F(DesktopWindowTest, ProjectNamedAtStartOpensOrIsRefusedOverAFreshImage) {
         window->OpenProjectFile(c.path);
         if (c.message.isEmpty()) {
             EXPECT_TRUE(prompts.shown.empty()) << c.what;
-            EXPECT_EQ(window->projectFileName, c.path) << c.what;
+            EXPECT_EQ(window->projectFileName(), c.path) << c.what;
             EXPECT_EQ(FragmentCount(), 2) << c.what;
             EXPECT_EQ(window->Copyright->text(), "Acme") << c.what;
         } else {
             ASSERT_EQ(prompts.shown.size(), 1u) << c.what;
             EXPECT_EQ(prompts.shown[0].text, c.message) << c.what;
             EXPECT_EQ(prompts.shown[0].icon, Icon::Error) << c.what;
-            EXPECT_TRUE(window->projectFileName.isEmpty()) << c.what;
+            EXPECT_TRUE(window->projectFileName().isEmpty()) << c.what;
             EXPECT_TRUE(ImageIsFresh()) << c.what;
             EXPECT_EQ(Cell(1, 0), "0") << c.what;
             EXPECT_FALSE(window->BTN_Change->isEnabled()) << c.what;
         }
-        EXPECT_FALSE(window->projectModified) << c.what;
+        EXPECT_FALSE(window->project().modified()) << c.what;
     }
 }
 
@@ -108,24 +108,24 @@ TEST_F(DesktopWindowTest, DroppedProjectOpensAfterTheSaveQuestion) {
     ASSERT_TRUE(DropFile(project));
     QCoreApplication::processEvents();
     EXPECT_TRUE(prompts.shown.empty());
-    EXPECT_EQ(window->projectFileName, project);
+    EXPECT_EQ(window->projectFileName(), project);
     EXPECT_EQ(FragmentCount(), 3);
 
     // Changed: Cancel keeps everything, No opens the file.
     window->TB_New->click();
-    window->projectModified = true;
+    window->project().SetModified(true);
     prompts.answers = {Answer::Cancel, Answer::No};
     ASSERT_TRUE(DropFile(project));
     QCoreApplication::processEvents();
     EXPECT_EQ(prompts.texts(), std::vector<QString>{"Сохранить проект?"});
-    EXPECT_TRUE(window->projectModified);
+    EXPECT_TRUE(window->project().modified());
     EXPECT_TRUE(ImageIsFresh());
 
     ASSERT_TRUE(DropFile(project));
     QCoreApplication::processEvents();
     EXPECT_EQ(prompts.shown.size(), 2u);
-    EXPECT_FALSE(window->projectModified);
-    EXPECT_EQ(window->projectFileName, project);
+    EXPECT_FALSE(window->project().modified());
+    EXPECT_EQ(window->projectFileName(), project);
     EXPECT_EQ(FragmentCount(), 3);
 }
 
@@ -135,7 +135,7 @@ TEST_F(DesktopWindowTest, DroppedWrongProjectIsRefusedAsOpenRefusesIt) {
     ASSERT_TRUE(DropFile(wrong));
     QCoreApplication::processEvents();
     EXPECT_EQ(prompts.texts(), std::vector<QString>{"Неверный формат файла!"});
-    EXPECT_TRUE(window->projectFileName.isEmpty());
+    EXPECT_TRUE(window->projectFileName().isEmpty());
     EXPECT_TRUE(ImageIsFresh());
 }
 
@@ -162,7 +162,7 @@ TEST_F(DesktopWindowTest, DroppedRawFileOpensTheAddDialogWithItsName) {
     EXPECT_EQ(FragmentCount(), 2);
     EXPECT_EQ(Cell(2, 1).trimmed(), "Dropped");
     EXPECT_EQ(Cell(2, 2), "PCM 22050 Hz");
-    EXPECT_TRUE(window->projectModified);
+    EXPECT_TRUE(window->project().modified());
 }
 
 TEST_F(DesktopWindowTest, DroppedRawFileKeepsTheNinetyNineFragmentLimit) {
@@ -241,10 +241,10 @@ TEST_F(DesktopWindowTest, ToolbarShortcutsRunTheirCommands) {
     // New empties the image and forgets the name.
     QTest::keyClick(window->Mess, Qt::Key_N, Qt::ControlModifier);
     EXPECT_TRUE(ImageIsFresh());
-    EXPECT_TRUE(window->projectFileName.isEmpty());
+    EXPECT_TRUE(window->projectFileName().isEmpty());
 
     // Quit closes the window, through the save question.
-    window->projectModified = true;
+    window->project().SetModified(true);
     prompts.answers = {Answer::Cancel, Answer::No};
     QTest::keyClick(window->Mess, Qt::Key_Q, Qt::ControlModifier);
     EXPECT_TRUE(window->isVisible());
@@ -263,7 +263,7 @@ TEST_F(DesktopWindowTest, GridKeysDeleteChangeAndPlayTheSelectedFragment) {
     prompts.yesNo = {false, true};
     QTest::keyClick(window->Mess, Qt::Key_Delete);
     EXPECT_EQ(FragmentCount(), 3);
-    EXPECT_FALSE(window->projectModified);
+    EXPECT_FALSE(window->project().modified());
     QTest::keyClick(window->Mess, Qt::Key_Delete);
     EXPECT_EQ(FragmentCount(), 2);
     EXPECT_EQ(prompts.texts(), (std::vector<QString>{"Удалить фрагмент?", "Удалить фрагмент?"}));

@@ -15,7 +15,6 @@
 #include <string>
 #include <vector>
 
-#include "codec/raw_import.h"
 #include "fuzz_script.h"
 #include "image/catalogue_check.h"
 #include "image/fragment_list.h"
@@ -25,6 +24,7 @@
 #include "playback/raw_export.h"
 #include "playback/wav_render.h"
 #include "io/byte_stream.h"
+#include "project/project.h"
 #include "project/project_file.h"
 #include "support/fake_sound.h"
 #include "support/fault_injector.h"
@@ -119,7 +119,7 @@ bool AllZero(const MemoryImage& image) {
 // Everything an input works with that is as large as an image, kept from
 // input to input.
 struct Buffers {
-    MemoryImage image;
+    Project project;  // its image is the one the script works on
     MemoryImage snapshot;  // the image before a step
     MemoryImage reopened;
     std::vector<std::uint8_t> file;
@@ -206,7 +206,7 @@ std::string BoxText(const MemoryImage& image, std::uint8_t param, std::uint8_t a
 class Run {
   public:
     Run(const Script& script, Buffers& buffers)
-        : buffers_(buffers), image_(buffers.image), playback_(player_, ticks_) {
+        : buffers_(buffers), image_(buffers.project.image()), playback_(player_, ticks_) {
         switch (script.base) {
             case Base::Zero:
                 std::ranges::fill(image_.bytes(), 0);
@@ -235,10 +235,10 @@ class Run {
                 Delete(1 + step.a % MAX_FRAGMENTS);
                 break;
             case Op::ChangeImport:
-                Import(DialogMode::Change, step);
+                Import(false, step);
                 break;
             case Op::AddImport:
-                Import(DialogMode::Add, step);
+                Import(true, step);
                 break;
             case Op::DescriptionOnly:
                 DescriptionOnly(step);
@@ -327,22 +327,26 @@ class Run {
         FUZZ_CHECK(Fragments(image_) == expected);
     }
 
-    void Import(DialogMode mode, const Step& step) {
+    // The project's answer, an input/output error thrown again for Attempt.
+    static std::optional<Refusal> Refused(const sonabank::Outcome& outcome) {
+        if (outcome.ioError) throw IoError(*outcome.ioError);
+        return outcome.refusal;
+    }
+
+    void Import(bool add, const Step& step) {
         const ImportArg arg = DecodeImportArg(step.b);
-        ImportRequest request;
-        request.fileName = Folder().Source(arg.source);
-        request.width = arg.sixteenBit ? SourceWidth::Bits16 : SourceWidth::Bits8;
-        request.format = arg.format;
-        request.description = BoxText(image_, step.param, step.a, arg.cyrillicDescription);
-        request.mode = mode;
-        request.targetRow = 1 + step.a % MAX_FRAGMENTS;
-        request.rowCount = GridRowCount(ListFragments(image_));
+        const RawFragment fragment{Folder().Source(arg.source),
+                                   arg.sixteenBit ? SourceWidth::Bits16 : SourceWidth::Bits8,
+                                   arg.format,
+                                   BoxText(image_, step.param, step.a, arg.cyrillicDescription)};
+        const int row = 1 + step.a % MAX_FRAGMENTS;
 
         const MemoryImage& before = Snapshot();
-        ImportResult result;
+        Project& project = buffers_.project;
+        sonabank::Outcome result;
         const Outcome outcome = Attempt([&] {
-            result = ImportRaw(image_, request);
-            return result.refusal;
+            result = add ? project.Add(fragment) : project.Change(row, fragment);
+            return Refused(result);
         });
         if (!outcome.ok()) {
             // All or nothing.
@@ -355,10 +359,10 @@ class Run {
         FUZZ_CHECK(Clean(image_));
         const std::vector<Fragment> old = Fragments(before);
         const std::vector<Fragment> now = Fragments(image_);
-        const auto slot = static_cast<std::size_t>(result.selectedRow - 1);
-        FUZZ_CHECK(now.size() == (mode == DialogMode::Add ? old.size() + 1 : old.size()));
+        const auto slot = static_cast<std::size_t>(result.row - 1);
+        FUZZ_CHECK(now.size() == (add ? old.size() + 1 : old.size()));
         FUZZ_CHECK(slot < now.size());
-        if (mode == DialogMode::Add) FUZZ_CHECK(slot == old.size());
+        if (add) FUZZ_CHECK(slot == old.size());
         for (std::size_t i = 0; i < old.size(); ++i) {
             if (i != slot) FUZZ_CHECK(now[i] == old[i]);
         }
@@ -382,25 +386,24 @@ class Run {
     }
 
     void DescriptionOnly(const Step& step) {
-        ImportRequest request;
-        request.description = BoxText(image_, step.param, step.a, false);
-        request.mode = step.b & 1 ? DialogMode::Add : DialogMode::Change;
-        request.targetRow = 1 + step.a % MAX_FRAGMENTS;
-        request.rowCount = GridRowCount(ListFragments(image_));
+        const RawFragment fragment{"", SourceWidth::Bits8, SoundFormat::PCM_22050,
+                                   BoxText(image_, step.param, step.a, false)};
+        const int row = 1 + step.a % MAX_FRAGMENTS;
+        Project& project = buffers_.project;
         const MemoryImage& before = Snapshot();
-        const ImportResult result = ImportRaw(image_, request);
-        if (request.mode == DialogMode::Add) {
-            FUZZ_CHECK(result.refusal == Refusal::NoFileName && image_ == before);
+        if (step.b & 1) {
+            // Add refuses a full list before it looks for a file.
+            const Refusal expected = project.AddRefusal().value_or(Refusal::NoFileName);
+            FUZZ_CHECK(project.Add(fragment).refusal == expected && image_ == before);
             return;
         }
-        FUZZ_CHECK(result.ok());
-        FUZZ_CHECK(SameOutside(before, image_,
-                               DESCRIPTION_OFFSET + (request.targetRow - 1) * DESCRIPTION_WIDTH,
+        FUZZ_CHECK(project.Change(row, fragment).ok());
+        FUZZ_CHECK(SameOutside(before, image_, DESCRIPTION_OFFSET + (row - 1) * DESCRIPTION_WIDTH,
                                DESCRIPTION_WIDTH));
     }
 
     void Render(int row) {
-        const std::vector<std::uint8_t> wave = RenderWave(image_, row, DecodeBuffer());
+        const std::vector<std::uint8_t> wave = RenderWave(image_, row, buffers_.project.workspace());
         const std::uint32_t length = FragmentLength(image_, row - 1);
         if (length == 0) {
             FUZZ_CHECK(wave.empty());
@@ -424,9 +427,9 @@ class Run {
     void Export(int row) {
         const std::string path = Folder().Work(kExport);
         SuggestedExportName(image_, row);
-        const auto samples = FragmentSamples(image_, row, DecodeBuffer());
+        const auto samples = FragmentSamples(image_, row, buffers_.project.workspace());
         const Outcome outcome =
-            Attempt([&] { return ExportRaw(image_, row, path, DecodeBuffer()); });
+            Attempt([&] { return ExportRaw(image_, row, path, buffers_.project.workspace()); });
         if (!outcome.ok()) {
             FUZZ_CHECK(FaultFired());
             return;
@@ -521,7 +524,7 @@ class Run {
             ticks_.Advance(step.a * 1000u);
             playback_.TimerTick();
         } else {
-            playback_.Press(image_, 1 + step.a % MAX_FRAGMENTS);
+            playback_.Press(image_, 1 + step.a % MAX_FRAGMENTS, buffers_.project.workspace());
         }
     }
 

@@ -33,9 +33,9 @@ enum class Base : std::uint8_t {
 enum class Op : std::uint8_t {
     Views,            // fragment list, usage, catalogue check, grid texts
     Delete,           // DeleteFragment(1 + a % 100)
-    ChangeImport,     // ImportRaw in Change mode on row 1 + a % 100; b: ImportArg
-    AddImport,        // ImportRaw in Add mode; b: ImportArg
-    DescriptionOnly,  // ImportRaw without a file; b bit 0: Add mode
+    ChangeImport,     // Change of row 1 + a % 100 by a RAW file; b: ImportArg
+    AddImport,        // Add of a RAW file; b: ImportArg
+    DescriptionOnly,  // Add or Change without a file; b bit 0: Add
     Render,           // RenderWave and FragmentSamples of row 1 + a % 100
     Export,           // ExportRaw of row 1 + a % 100
     SaveOpen,         // SaveProject, then OpenProject; b bit 0: target read-only

@@ -34,7 +34,8 @@ SoundStatus WaitForEnd(const SoundPlayer& player, Clock::duration limit) {
 }
 
 std::vector<std::uint8_t> ToneWave(const Tone& tone) {
-    return RenderWave(test::MakeToneImage({tone}), 1, DecodeBuffer());
+    CodecWorkspace workspace;
+    return RenderWave(test::MakeToneImage({tone}), 1, workspace);
 }
 
 class SystemSoundPlayerTest : public testing::Test {

@@ -32,10 +32,10 @@ inline std::vector<std::uint8_t> StoredBytes(const MemoryImage& image, std::size
 inline std::vector<std::uint8_t> DecodeNibbles(const std::vector<std::uint8_t>& stored) {
     std::vector<std::uint8_t> out;
     out.reserve(2 * stored.size());
-    AdpcmReset();
+    AdpcmState state;
     for (std::uint8_t byte : stored) {
-        out.push_back(AdpcmDecode(byte >> 4));
-        out.push_back(AdpcmDecode(byte & 0x0F));
+        out.push_back(AdpcmDecode(state, byte >> 4));
+        out.push_back(AdpcmDecode(state, byte & 0x0F));
     }
     return out;
 }

@@ -11,6 +11,9 @@
 namespace sonabank {
 namespace {
 
+// The codec state and decode buffer the program's project object owns.
+CodecWorkspace workspace;
+
 using test::FakeSoundPlayer;
 using test::FakeTickSource;
 
@@ -41,7 +44,7 @@ class PlaybackTest : public testing::Test {
 
 TEST_F(PlaybackTest, EmptyRowChangesNothing) {
     InitImage(image);
-    playback.Press(image, 1);
+    playback.Press(image, 1, workspace);
     ExpectIdle();
     EXPECT_TRUE(player.played().empty());
     EXPECT_TRUE(glyphs.empty());
@@ -51,10 +54,10 @@ TEST_F(PlaybackTest, EmptyRowChangesNothing) {
 TEST_F(PlaybackTest, StartsAndTheTimerStopsAtTheDeadline) {
     // Starting the player takes time; the deadline counts from after it.
     player.onPlay = [this] { ticks.Advance(7); };
-    playback.Press(image, 1);
+    playback.Press(image, 1, workspace);
 
     ASSERT_EQ(player.played().size(), 1u);
-    EXPECT_EQ(player.played()[0], RenderWave(image, 1, DecodeBuffer()));
+    EXPECT_EQ(player.played()[0], RenderWave(image, 1, workspace));
     EXPECT_EQ(playback.playbackDeadline(), 1000u + 7 + 1001);
     EXPECT_FALSE(playback.playerIdle());
     EXPECT_TRUE(playback.timerEnabled());
@@ -77,21 +80,21 @@ TEST_F(PlaybackTest, StartsAndTheTimerStopsAtTheDeadline) {
 }
 
 TEST_F(PlaybackTest, PressWhilePlayingOnlyStopsEvenWithAnotherRowSelected) {
-    playback.Press(image, 1);
-    playback.Press(image, 2);
+    playback.Press(image, 1, workspace);
+    playback.Press(image, 2, workspace);
     ExpectIdle();
     EXPECT_EQ(player.played().size(), 1u);
     EXPECT_EQ(player.stopCount(), 1);
     EXPECT_EQ(glyphs, (std::vector<std::string>{"Stop", "Play"}));
 
-    playback.Press(image, 2);
+    playback.Press(image, 2, workspace);
     ASSERT_EQ(player.played().size(), 2u);
     EXPECT_EQ(player.played()[1].size(), WAV_HEADER_SIZE + 2000);
     EXPECT_EQ(playback.playbackDeadline(), 1000u + 184);
 }
 
 TEST_F(PlaybackTest, CloseStopsTheSoundButLeavesTheGlyph) {
-    playback.Press(image, 2);
+    playback.Press(image, 2, workspace);
     playback.Close();
     ExpectIdle();
     EXPECT_EQ(player.stopCount(), 1);
@@ -132,7 +135,7 @@ class PlaybackWrap : public PlaybackTest, public testing::WithParamInterface<Wra
 TEST_P(PlaybackWrap, StopsAtTheDeadlineAndNotBefore) {
     const WrapCase& c = GetParam();
     ticks.Set(c.start);
-    playback.Press(image, 1);  // 1001 ms
+    playback.Press(image, 1, workspace);  // 1001 ms
     EXPECT_EQ(playback.playbackDeadline(), c.deadline);
 
     for (std::uint32_t tick : {c.start, c.stillPlaying, c.deadline - 1}) {
@@ -153,7 +156,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(PlaybackTest, LateTimerStillStops) {
-    playback.Press(image, 1);
+    playback.Press(image, 1, workspace);
     ticks.Advance(60'000);
     playback.TimerTick();
     EXPECT_TRUE(playback.playerIdle());

@@ -14,6 +14,9 @@
 namespace sonabank {
 namespace {
 
+// The codec state and decode buffer the program's project object owns.
+CodecWorkspace workspace;
+
 using test::DecodeNibbles;
 using test::PlaceFragment;
 using test::ReadFile;
@@ -42,7 +45,7 @@ TEST_P(RawExportContents, WritesTheSamplesAndNothingElse) {
     TempDir dir;
     const std::string path = dir.file("out.raw");
 
-    ASSERT_EQ(ExportRaw(image, 2, path, DecodeBuffer()), std::nullopt);
+    ASSERT_EQ(ExportRaw(image, 2, path, workspace), std::nullopt);
 
     const auto file = ReadFile(path);
     ASSERT_EQ(file.size(), c.fileSize);
@@ -68,9 +71,9 @@ TEST(RawExport, RepeatedAdpcmExportsAreIdentical) {
     PlaceFragment(image, 0, 0, 5, 5000);
     TempDir dir;
 
-    ASSERT_EQ(ExportRaw(image, 1, dir.file("a.raw"), DecodeBuffer()), std::nullopt);
-    AdpcmDecode(7);  // leave the shared codec state somewhere else
-    ASSERT_EQ(ExportRaw(image, 1, dir.file("b.raw"), DecodeBuffer()), std::nullopt);
+    ASSERT_EQ(ExportRaw(image, 1, dir.file("a.raw"), workspace), std::nullopt);
+    AdpcmDecode(workspace.adpcm, 7);  // leave the shared codec state somewhere else
+    ASSERT_EQ(ExportRaw(image, 1, dir.file("b.raw"), workspace), std::nullopt);
     EXPECT_EQ(ReadFile(dir.file("a.raw")), ReadFile(dir.file("b.raw")));
 }
 
@@ -81,7 +84,7 @@ TEST(RawExport, RefusesAFileThatCannotBeCreated) {
     TempDir dir;
     const std::string path = dir.file("missing/out.raw");
 
-    EXPECT_EQ(ExportRaw(image, 1, path, DecodeBuffer()), Refusal::CannotCreate);
+    EXPECT_EQ(ExportRaw(image, 1, path, workspace), Refusal::CannotCreate);
     EXPECT_FALSE(std::filesystem::exists(path));
 }
 
@@ -100,7 +103,7 @@ TEST(RawExport, ShortWriteIsDiskFull) {
     ShortWrites hook;
     SetFileFaultHook(&hook);
     try {
-        ExportRaw(image, 1, dir.file("out.raw"), DecodeBuffer());
+        ExportRaw(image, 1, dir.file("out.raw"), workspace);
         ADD_FAILURE() << "no error";
     } catch (const IoError& error) {
         EXPECT_EQ(error.code(), IO_DISK_FULL);

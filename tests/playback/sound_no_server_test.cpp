@@ -53,8 +53,9 @@ class StderrCapture {
 };
 
 TEST(SoundWithoutOutputTest, PlayerReportsNoOutputAtOnceAndQuietly) {
+    CodecWorkspace workspace;
     const std::vector<std::uint8_t> wave =
-        RenderWave(test::MakeToneImage({{SoundFormat::PCM_11025, 700, 3}}), 1, DecodeBuffer());
+        RenderWave(test::MakeToneImage({{SoundFormat::PCM_11025, 700, 3}}), 1, workspace);
     const auto player = MakeSoundPlayer();
     StderrCapture err;
     for (int attempt = 0; attempt < 2; ++attempt) {

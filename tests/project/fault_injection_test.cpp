@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "codec/raw_import.h"
 #include "image/image_builder.h"
 #include "image/memory_image.h"
 #include "playback/raw_export.h"
 #include "playback/wav_render.h"
 #include "io/byte_stream.h"
+#include "project/project.h"
 #include "project/project_file.h"
 #include "support/fault_injector.h"
 #include "support/temp_dir.h"
@@ -26,6 +26,9 @@ namespace fs = std::filesystem;
 
 namespace sonabank {
 namespace {
+
+// The codec state and decode buffer the program's project object owns.
+CodecWorkspace workspace;
 
 using test::DescribeFault;
 using test::FaultInjector;
@@ -48,6 +51,12 @@ std::string Shown(Command&& command) {
     } catch (const IoError& error) {
         return IoErrorText(error.code());
     }
+}
+
+// The same for a command of the project object.
+std::string ShownOutcome(const Outcome& outcome) {
+    if (outcome.refusal) return RefusalText(*outcome.refusal);
+    return outcome.ioError ? IoErrorText(*outcome.ioError) : std::string();
 }
 
 std::vector<std::string> FilesIn(const fs::path& dir) {
@@ -153,30 +162,30 @@ TEST(FaultInjection, ImportIsAllOrNothing) {
     const MemoryImage start = test::PackedImage({1000, 3000, 500});
     const struct {
         const char* name;
-        DialogMode mode;
-        int row;
+        std::optional<int> changedRow;  // none: added
         SoundFormat format;
     } cases[] = {
-        {"add", DialogMode::Add, 4, SoundFormat::ADPCM_11025},
-        {"change, growing, followers move", DialogMode::Change, 1, SoundFormat::PCM_11025},
-        {"change, shrinking, followers move", DialogMode::Change, 2, SoundFormat::ADPCM_11025},
+        {"add", std::nullopt, SoundFormat::ADPCM_11025},
+        {"change, growing, followers move", 1, SoundFormat::PCM_11025},
+        {"change, shrinking, followers move", 2, SoundFormat::ADPCM_11025},
     };
     for (const auto& c : cases) {
-        ImportRequest request;
-        request.fileName = source;
-        request.width = SourceWidth::Bits16;
-        request.format = c.format;
-        request.description = "Bell";
-        request.mode = c.mode;
-        request.targetRow = c.row;
-        request.rowCount = 4;
+        const RawFragment fragment{source, SourceWidth::Bits16, c.format, "Bell"};
+        const auto import = [&](MemoryImage& image) {
+            Project project;
+            project.image() = image;
+            const Outcome outcome = c.changedRow ? project.Change(*c.changedRow, fragment)
+                                                 : project.Add(fragment);
+            image = project.image();
+            return outcome;
+        };
         MemoryImage expected = start;
-        ASSERT_TRUE(ImportRaw(expected, request).ok()) << c.name;
+        ASSERT_TRUE(import(expected).ok()) << c.name;
 
         for (const FaultWalk& walk : kFaultWalks) {
             WalkFaults(walk.kind, walk.action, [&](const FaultInjector& fault) {
                 MemoryImage image = start;
-                const std::string shown = Shown([&] { return ImportRaw(image, request).refusal; });
+                const std::string shown = ShownOutcome(import(image));
                 SCOPED_TRACE(std::string(c.name) + ", " + DescribeFault(fault));
                 // A short read is followed by another read for the rest of the block.
                 if (fault.fired() && walk.action == FaultAction::Fail) {
@@ -199,13 +208,13 @@ TEST(FaultInjection, ExportTellsOfEveryFailureAndKeepsWhatWasWritten) {
     // Slot 0 holds ADPCM, slot 1 PCM.
     const MemoryImage image = test::PackedImage({1000, 3000});
     for (const int row : {1, 2}) {
-        const auto samples = FragmentSamples(image, row, DecodeBuffer());
+        const auto samples = FragmentSamples(image, row, workspace);
         const Bytes expected(samples.begin(), samples.end());
         for (const FaultWalk& walk : kFaultWalks) {
             WalkFaults(walk.kind, walk.action, [&](const FaultInjector& fault) {
                 WriteFile(path, old);
                 const std::string shown =
-                    Shown([&] { return ExportRaw(image, row, path, DecodeBuffer()); });
+                    Shown([&] { return ExportRaw(image, row, path, workspace); });
                 SCOPED_TRACE("row " + std::to_string(row) + ", " + DescribeFault(fault));
                 const Bytes written = ReadFile(path);
                 if (!fault.fired()) {

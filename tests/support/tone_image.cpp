@@ -4,7 +4,7 @@
 #include <numbers>
 #include <stdexcept>
 
-#include "codec/raw_import.h"
+#include "project/project.h"
 #include "support/temp_dir.h"
 
 namespace sonabank::test {
@@ -32,23 +32,16 @@ std::vector<std::uint8_t> SineRaw16(const Tone& tone) {
 }  // namespace
 
 MemoryImage MakeToneImage(const std::vector<Tone>& tones) {
-    MemoryImage image;
-    InitImage(image);
+    Project project;
     TempDir dir;
     for (std::size_t i = 0; i < tones.size(); ++i) {
         const std::string path = dir.file("tone" + std::to_string(i) + ".raw");
         WriteFile(path, SineRaw16(tones[i]));
-        ImportRequest request;
-        request.fileName = path;
-        request.width = SourceWidth::Bits16;
-        request.format = tones[i].format;
-        request.description = "tone " + std::to_string(i + 1);
-        request.mode = DialogMode::Add;
-        // The grid shows one empty row while the image is empty.
-        request.rowCount = 1 + std::max<int>(1, static_cast<int>(i));
-        if (!ImportRaw(image, request).ok()) throw std::runtime_error("cannot import " + path);
+        const RawFragment fragment{path, SourceWidth::Bits16, tones[i].format,
+                                   "tone " + std::to_string(i + 1)};
+        if (!project.Add(fragment).ok()) throw std::runtime_error("cannot import " + path);
     }
-    return image;
+    return project.image();
 }
 
 }  // namespace sonabank::test

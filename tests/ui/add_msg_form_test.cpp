@@ -12,7 +12,7 @@ class DialogTest : public ::testing::Test {
     DialogTest() { InitImage(image); }
 
     std::unique_ptr<TAddMsg> Open(DialogMode mode, int row = 1) {
-        auto dialog = std::make_unique<TAddMsg>(image, mode, row, 2, prompts);
+        auto dialog = std::make_unique<TAddMsg>(project, mode, row, prompts);
         dialog->show();
         return dialog;
     }
@@ -21,7 +21,8 @@ class DialogTest : public ::testing::Test {
         WritePaddedText(DescriptionField(image, slot), DESCRIPTION_WIDTH - 1, cp1251);
     }
 
-    MemoryImage image;
+    Project project;
+    MemoryImage& image = project.image();
     FakePrompts prompts;
 };
 

@@ -7,17 +7,20 @@
 #include <filesystem>
 #include <set>
 
-#include "codec/raw_import.h"
 #include "image/fragment_list.h"
 #include "playback/wav_render.h"
 #include "project/project_file.h"
 #include "support/fault_injector.h"
+#include "ui/name_file.h"
 #include "window_fixture.h"
 
 namespace fs = std::filesystem;
 
 namespace sonabank::test {
 namespace {
+
+// The codec state and decode buffer the program's project object owns.
+CodecWorkspace workspace;
 
 using Answer = Prompts::Answer;
 using Icon = Prompts::Icon;
@@ -52,7 +55,7 @@ Folder FolderOf(const fs::path& dir) {
 class FaultInjectionUi : public WindowTest {
   protected:
     WindowState State() const {
-        return {window->image(),           window->projectModified,  window->projectFileName,
+        return {window->image(),           window->project().modified(),  window->projectFileName(),
                 window->Copyright->text(), window->Mess->rowCount(), window->SelectedRow()};
     }
 
@@ -62,8 +65,8 @@ class FaultInjectionUi : public WindowTest {
         window->image() = state.image;
         window->UpdateMessList();
         window->Mess->selectRow(state.selected - 1);
-        window->projectModified = state.projectModified;
-        window->projectFileName = state.projectFileName;
+        window->project().SetModified(state.projectModified);
+        window->project().SetFileName(PathForCore(state.projectFileName));
         window->Copyright->setText(state.copyright);
         for (const auto& entry : fs::directory_iterator(dir.path())) fs::remove(entry.path());
         for (const auto& [name, bytes] : folder) WriteFile(dir.file(name), bytes);
@@ -81,11 +84,11 @@ class FaultInjectionUi : public WindowTest {
         prompts.files.push_back(path("bank.bin"));
         window->TB_SaveAs->click();
         ASSERT_TRUE(prompts.shown.empty());
-        ASSERT_EQ(window->projectFileName, path("bank.bin"));
+        ASSERT_EQ(window->projectFileName(), path("bank.bin"));
         if (modified) {
             Add({RawFile("three.raw", 300), "RB_PCM_22050", "RB_8bit", "Three"});
             window->Copyright->setText("Acme 2");
-            ASSERT_TRUE(window->projectModified);
+            ASSERT_TRUE(window->project().modified());
         }
     }
 
@@ -149,7 +152,7 @@ TEST_F(FaultInjectionUi, SaveAndSaveAsChangeNothingWhenTheFileLayerFails) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Restore(initial, files);
-        if (!c.titled) window->projectFileName.clear();
+        if (!c.titled) window->project().SetFileName("");
         WalkCommand([&] { c.button->click(); },
                     [&](const FaultInjector& fault, FaultAction action) {
                         if (fault.fired()) {
@@ -157,8 +160,8 @@ TEST_F(FaultInjectionUi, SaveAndSaveAsChangeNothingWhenTheFileLayerFails) {
                             return;
                         }
                         EXPECT_TRUE(prompts.shown.empty());
-                        EXPECT_FALSE(window->projectModified);
-                        EXPECT_EQ(window->projectFileName, c.target);
+                        EXPECT_FALSE(window->project().modified());
+                        EXPECT_EQ(window->projectFileName(), c.target);
                         const Bytes saved = ReadFile(c.target.toStdString());
                         EXPECT_TRUE(std::ranges::equal(saved, window->image().bytes()));
                         EXPECT_EQ(std::string(saved.begin() + COPYRIGHT_OFFSET,
@@ -189,8 +192,8 @@ TEST_F(FaultInjectionUi, OpenChangesNothingWhenTheFileLayerFails) {
                     }
                     EXPECT_EQ(prompts.texts(), std::vector<QString>{"Сохранить проект?"});
                     EXPECT_TRUE(window->image() == stored);
-                    EXPECT_EQ(window->projectFileName, path("other.bin"));
-                    EXPECT_FALSE(window->projectModified);
+                    EXPECT_EQ(window->projectFileName(), path("other.bin"));
+                    EXPECT_FALSE(window->project().modified());
                     EXPECT_EQ(window->Copyright->text(), "Other");
                     EXPECT_EQ(window->Mess->rowCount(), 3);
                 },
@@ -202,7 +205,7 @@ TEST_F(FaultInjectionUi, OpenChangesNothingWhenTheFileLayerFails) {
 
 TEST_F(FaultInjectionUi, AFailedImportKeepsTheDialogOpenAndTheProjectAsItWas) {
     TitledProject(false);
-    ASSERT_FALSE(window->projectModified);
+    ASSERT_FALSE(window->project().modified());
     // Five blocks of 16-bit samples for ADPCM and a few bytes more.
     const QString source = RawFile("source.raw", 5 * 2112 + 3);
     const struct {
@@ -217,16 +220,14 @@ TEST_F(FaultInjectionUi, AFailedImportKeepsTheDialogOpenAndTheProjectAsItWas) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         window->Mess->selectRow(c.row == 1 ? 0 : 1);
-        ImportRequest request;
-        request.fileName = source.toStdString();
-        request.width = SourceWidth::Bits16;
-        request.format = SoundFormat::ADPCM_11025;
-        request.description = "Bell";
-        request.mode = c.mode;
-        request.targetRow = window->SelectedRow();
-        request.rowCount = window->GridRowCount();
-        MemoryImage expected = window->image();
-        ASSERT_TRUE(ImportRaw(expected, request).ok());
+        Project stored;
+        stored.image() = window->image();
+        const RawFragment fragment{PathForCore(source), SourceWidth::Bits16,
+                                   SoundFormat::ADPCM_11025, "Bell"};
+        ASSERT_TRUE((c.mode == DialogMode::Add ? stored.Add(fragment)
+                                               : stored.Change(window->SelectedRow(), fragment))
+                        .ok());
+        const MemoryImage expected = stored.image();
 
         DialogOutcome outcome;
         WalkCommand(
@@ -248,8 +249,8 @@ TEST_F(FaultInjectionUi, AFailedImportKeepsTheDialogOpenAndTheProjectAsItWas) {
                 EXPECT_TRUE(prompts.shown.empty());
                 EXPECT_FALSE(outcome.stayedOpen);
                 EXPECT_TRUE(window->image() == expected);
-                EXPECT_TRUE(window->projectModified);
-                EXPECT_EQ(window->projectFileName, path("bank.bin"));
+                EXPECT_TRUE(window->project().modified());
+                EXPECT_EQ(window->projectFileName(), path("bank.bin"));
             });
     }
 }
@@ -259,7 +260,7 @@ TEST_F(FaultInjectionUi, ExportTellsOfEveryFailureAndLeavesTheProjectAlone) {
     for (const int row : {1, 2}) {
         SCOPED_TRACE("row " + std::to_string(row));
         window->Mess->selectRow(row - 1);
-        const auto samples = FragmentSamples(window->image(), row, DecodeBuffer());
+        const auto samples = FragmentSamples(window->image(), row, workspace);
         const Bytes expected(samples.begin(), samples.end());
         WalkCommand(
             [&] { window->TB_Export->click(); },
@@ -278,8 +279,8 @@ TEST_F(FaultInjectionUi, ExportTellsOfEveryFailureAndLeavesTheProjectAlone) {
                 }
                 EXPECT_TRUE(prompts.shown.empty());
                 EXPECT_TRUE(ReadFile(dir.file("out.raw")) == expected);
-                EXPECT_TRUE(window->projectModified);
-                EXPECT_EQ(window->projectFileName, path("bank.bin"));
+                EXPECT_TRUE(window->project().modified());
+                EXPECT_EQ(window->projectFileName(), path("bank.bin"));
             },
             [&] {
                 prompts.files.push_back(path("out.raw"));
@@ -317,7 +318,7 @@ TEST_F(FaultInjectionUi, AFailedSaveInTheQuestionStopsNewAndClosing) {
                 }
                 EXPECT_EQ(prompts.texts(), std::vector<QString>{"Сохранить проект?"});
                 EXPECT_TRUE(c.wentOn());
-                EXPECT_FALSE(window->projectModified);
+                EXPECT_FALSE(window->project().modified());
             },
             [&] {
                 window->show();

@@ -35,8 +35,8 @@ TEST_F(WindowTest, FreshWindowShowsOneEmptyRowNumberedZero) {
     EXPECT_EQ(window->Copyright->text(), "");
     EXPECT_EQ(window->BB_Play->icon().cacheKey(), window->playGlyph().cacheKey());
     EXPECT_FALSE(window->Timer->isActive());
-    EXPECT_FALSE(window->projectModified);
-    EXPECT_TRUE(window->projectFileName.isEmpty());
+    EXPECT_FALSE(window->project().modified());
+    EXPECT_TRUE(window->projectFileName().isEmpty());
 
     QHeaderView* header = window->Mess->horizontalHeader();
     EXPECT_EQ(window->Mess->model()->headerData(0, Qt::Horizontal).toString(), "№");
@@ -129,7 +129,7 @@ std::optional<CaptionFit> FitOf(const QWidget& widget) {
 }
 
 TEST_F(WindowTest, EveryCaptionOfBothWindowsFitsItsControl) {
-    TAddMsg dialog(window->image(), DialogMode::Add, 1, 2, prompts, window.get());
+    TAddMsg dialog(window->project(), DialogMode::Add, 1, prompts, window.get());
     dialog.show();
     for (const QWidget* form :
          {static_cast<QWidget*>(window.get()), static_cast<QWidget*>(&dialog)}) {
@@ -187,7 +187,7 @@ TEST_F(WindowTest, AddStoresEachFormatAndWidth) {
         EXPECT_EQ(Cell(row, 1).trimmed(), "Sound");
         EXPECT_EQ(Cell(row, 2), c.formatName);
         EXPECT_EQ(FragmentLength(window->image(), row - 1), c.length);
-        EXPECT_TRUE(window->projectModified);
+        EXPECT_TRUE(window->project().modified());
         EXPECT_TRUE(window->BTN_Change->isEnabled());
         EXPECT_TRUE(window->BTN_Del->isEnabled());
     }
@@ -206,6 +206,9 @@ TEST_F(WindowTest, AddRefusalsKeepTheDialogOpenWithItsEntries) {
          "Невозможно открыть файл!",
          Icon::Error},
         {{big, "RB_PCM_11025", "RB_8bit", "Big"}, "Файл слишком велик!", Icon::Warning},
+        {{RawFile("one.raw", 1), "RB_PCM_22050", "RB_16bit", "Half"},
+         "Файл не содержит звуковых данных!",
+         Icon::Warning},
     };
     for (const auto& c : cases) {
         prompts.shown.clear();
@@ -226,7 +229,7 @@ TEST_F(WindowTest, AddRefusalsKeepTheDialogOpenWithItsEntries) {
         ASSERT_EQ(prompts.shown.size(), 1u);
         EXPECT_EQ(prompts.shown[0].text, c.message);
         EXPECT_EQ(prompts.shown[0].icon, c.icon);
-        EXPECT_FALSE(window->projectModified);
+        EXPECT_FALSE(window->project().modified());
         EXPECT_EQ(window->Mess->rowCount(), 1);
     }
 }
@@ -251,7 +254,7 @@ TEST_F(WindowTest, AddStopsAtNinetyNineFragments) {
 TEST_F(WindowTest, ChangeWithAndWithoutAFile) {
     Add({RawFile("one.raw", 600), "RB_PCM_22050", "RB_8bit", "First"});
     Add({RawFile("two.raw", 100), "RB_PCM_22050", "RB_8bit", "Second"});
-    window->projectModified = false;
+    window->project().SetModified(false);
     window->Mess->selectRow(0);
 
     // Without a file only the description changes; the box offers the old
@@ -268,7 +271,7 @@ TEST_F(WindowTest, ChangeWithAndWithoutAFile) {
     EXPECT_FALSE(outcome.stayedOpen);
     EXPECT_EQ(Cell(1, 1).trimmed(), "Renamed");
     EXPECT_EQ(FragmentLength(window->image(), 0), 600u);
-    EXPECT_TRUE(window->projectModified);
+    EXPECT_TRUE(window->project().modified());
 
     // With a file the fragment is replaced and the one behind it moves up.
     WithDialog([this] { window->BTN_Change->click(); },
@@ -302,7 +305,7 @@ TEST_F(WindowTest, DoubleClickChangesOnlyWhenThereIsAFragment) {
 TEST_F(WindowTest, DeleteAsksFirst) {
     Add({RawFile("one.raw", 10)});
     Add({RawFile("two.raw", 10)});
-    window->projectModified = false;
+    window->project().SetModified(false);
     window->Mess->selectRow(0);
     const MemoryImage before = window->image();
 
@@ -311,13 +314,13 @@ TEST_F(WindowTest, DeleteAsksFirst) {
     EXPECT_EQ(prompts.shown.back().text, "Удалить фрагмент?");
     EXPECT_EQ(prompts.shown.back().icon, Icon::Question);
     EXPECT_TRUE(window->image() == before);
-    EXPECT_FALSE(window->projectModified);
+    EXPECT_FALSE(window->project().modified());
 
     prompts.yesNo = {true, true};
     window->BTN_Del->click();
     EXPECT_EQ(window->Mess->rowCount(), 1);
     EXPECT_EQ(Cell(1, 1).trimmed(), "two.raw");
-    EXPECT_TRUE(window->projectModified);
+    EXPECT_TRUE(window->project().modified());
 
     window->BTN_Del->click();
     EXPECT_EQ(window->Mess->rowCount(), 1);
@@ -363,7 +366,7 @@ TEST_F(WindowTest, PlayAndStopFollowTheButtonTheTimerAndTheClosing) {
     window->UpdateMessList();
     EXPECT_FALSE(isStop());
     EXPECT_TRUE(player.playing());
-    window->projectModified = false;
+    window->project().SetModified(false);
     EXPECT_TRUE(window->close());
     EXPECT_FALSE(player.playing());
     EXPECT_FALSE(window->Timer->isActive());
@@ -372,23 +375,23 @@ TEST_F(WindowTest, PlayAndStopFollowTheButtonTheTimerAndTheClosing) {
 
 TEST_F(WindowTest, CopyrightEditsMarkTheProjectAndSurviveRebuilds) {
     Add({RawFile("one.raw", 10)});
-    window->projectModified = false;
+    window->project().SetModified(false);
 
     // Typing marks the project, even a key that changes nothing.
     window->Copyright->setFocus();
     QTest::keyClick(window->Copyright, Qt::Key_Backspace);
-    EXPECT_TRUE(window->projectModified);
-    window->projectModified = false;
+    EXPECT_TRUE(window->project().modified());
+    window->project().SetModified(false);
 
     // A change without a typed character (a paste with the mouse's menu)
     // marks it too; the program's own refills do not.
     window->Copyright->setText("Acme");
-    EXPECT_FALSE(window->projectModified);
+    EXPECT_FALSE(window->project().modified());
     QApplication::clipboard()->setText("Фирма ☺");
     window->Copyright->selectAll();
     window->Copyright->paste();
     EXPECT_EQ(window->Copyright->text(), "Фирма ☺");
-    EXPECT_TRUE(window->projectModified);
+    EXPECT_TRUE(window->project().modified());
 
     // The typed text outlives the rebuilds after Add, Change and Delete.
     Add({RawFile("two.raw", 10)});
@@ -449,7 +452,7 @@ TEST_F(WindowTest, ExportRestoresTheProjectFilterOnEveryWayOut) {
     ASSERT_EQ(exported.size(), 1000u);
     EXPECT_EQ(exported[0], 7);
     EXPECT_EQ(exported[999], static_cast<std::uint8_t>(7 + 999));
-    EXPECT_TRUE(window->projectFileName.isEmpty());
+    EXPECT_TRUE(window->projectFileName().isEmpty());
 
     // An ADPCM fragment comes out decoded, two samples per stored byte.
     window->Mess->selectRow(1);

@@ -23,7 +23,7 @@ class ProjectTest : public WindowTest {
     // A changed, untitled project of one fragment.
     void ChangedProject() {
         Add({RawFile("changed.raw", 100), "RB_PCM_22050", "RB_8bit", "Changed"});
-        ASSERT_TRUE(window->projectModified);
+        ASSERT_TRUE(window->project().modified());
     }
 };
 
@@ -34,8 +34,8 @@ TEST_F(ProjectTest, SaveAsThenSaveWriteTheWholeImage) {
     EXPECT_EQ(prompts.dialogs[0].fileName, "");
     EXPECT_EQ(prompts.dialogs[0].defaultSuffix, "bin");
     EXPECT_TRUE(prompts.dialogs[0].confirmOverwrite);
-    EXPECT_EQ(window->projectFileName, path);
-    EXPECT_FALSE(window->projectModified);
+    EXPECT_EQ(window->projectFileName(), path);
+    EXPECT_FALSE(window->project().modified());
     auto saved = ReadFile(path.toStdString());
     ASSERT_EQ(saved.size(), IMAGE_SIZE);
     EXPECT_EQ(std::string(saved.begin() + 500, saved.begin() + 528),
@@ -43,10 +43,10 @@ TEST_F(ProjectTest, SaveAsThenSaveWriteTheWholeImage) {
 
     // Save goes to the same name without a dialog.
     window->Copyright->setText("Other");
-    window->projectModified = true;
+    window->project().SetModified(true);
     window->TB_Save->click();
     EXPECT_EQ(prompts.dialogs.size(), 1u);
-    EXPECT_FALSE(window->projectModified);
+    EXPECT_FALSE(window->project().modified());
     saved = ReadFile(path.toStdString());
     EXPECT_EQ(std::string(saved.begin() + 500, saved.begin() + 505), "Other");
 
@@ -56,21 +56,21 @@ TEST_F(ProjectTest, SaveAsThenSaveWriteTheWholeImage) {
     prompts.files = {std::nullopt};
     window->TB_SaveAs->click();
     EXPECT_EQ(prompts.dialogs.back().fileName, "");
-    EXPECT_EQ(window->projectFileName, path);
+    EXPECT_EQ(window->projectFileName(), path);
 }
 
 TEST_F(ProjectTest, SavingOverAReadOnlyFileIsRefused) {
     const QString path = SavedProject("locked.bin");
     MakeReadOnly(path.toStdString());
-    window->projectModified = true;
+    window->project().SetModified(true);
     for (auto* command : {window->TB_Save, window->TB_SaveAs}) {
         prompts.shown.clear();
         prompts.files = {path};
         command->click();
         ASSERT_EQ(prompts.texts(), std::vector<QString>{"Невозможно создать файл!"});
         EXPECT_EQ(prompts.shown[0].icon, Icon::Error);
-        EXPECT_TRUE(window->projectModified);
-        EXPECT_EQ(window->projectFileName, path);
+        EXPECT_TRUE(window->project().modified());
+        EXPECT_EQ(window->projectFileName(), path);
     }
 }
 
@@ -97,10 +97,10 @@ TEST_F(ProjectTest, OpenShowsTheProjectOrRefusesTheFile) {
         {"cut.bin", "Read beyond end of file."},     {"locked.bin", "Невозможно открыть файл!"},
         {"missing.bin", "Невозможно открыть файл!"},
     };
-    window->projectModified = false;
+    window->project().SetModified(false);
     window->TB_NewClick();
     Add({RawFile("mine.raw", 50), "RB_PCM_22050", "RB_8bit", "Mine"});
-    window->projectModified = false;
+    window->project().SetModified(false);
     const MemoryImage before = window->image();
     for (const auto& c : refused) {
         prompts.shown.clear();
@@ -111,7 +111,7 @@ TEST_F(ProjectTest, OpenShowsTheProjectOrRefusesTheFile) {
         EXPECT_EQ(prompts.shown[0].icon, Icon::Error);
         EXPECT_TRUE(window->image() == before);
         EXPECT_EQ(Cell(1, 1).trimmed(), "Mine");
-        EXPECT_TRUE(window->projectFileName.isEmpty());
+        EXPECT_TRUE(window->projectFileName().isEmpty());
     }
 
     prompts.shown.clear();
@@ -120,10 +120,10 @@ TEST_F(ProjectTest, OpenShowsTheProjectOrRefusesTheFile) {
     EXPECT_TRUE(prompts.shown.empty());
     EXPECT_EQ(prompts.dialogs.back().fileName, "");
     EXPECT_EQ(prompts.dialogs.back().filter, ProjectFilter());
-    EXPECT_EQ(window->projectFileName, QString::fromStdString(dir.file("longer.bin")));
+    EXPECT_EQ(window->projectFileName(), QString::fromStdString(dir.file("longer.bin")));
     EXPECT_EQ(Cell(1, 1).trimmed(), "Saved");
     EXPECT_EQ(window->Copyright->text(), "Stored");
-    EXPECT_FALSE(window->projectModified);
+    EXPECT_FALSE(window->project().modified());
 }
 
 // Every command that would drop changes asks first; Cancel, and a Yes whose
@@ -163,11 +163,11 @@ TEST_F(ProjectTest, TheSaveQuestionGuardsNewOpenAndClosing) {
                     prompts.files = {std::nullopt};
                     break;
                 case Reply::YesSaveRefused:
-                    window->projectFileName = QString::fromStdString(locked);
+                    window->project().SetFileName(locked);
                     prompts.answers = {Answer::Yes};
                     break;
                 case Reply::YesWriteFailed:
-                    window->projectFileName = QString::fromStdString(dir.file("saved.bin"));
+                    window->project().SetFileName(dir.file("saved.bin"));
                     prompts.answers = {Answer::Yes};
                     break;
             }
@@ -206,7 +206,7 @@ TEST_F(ProjectTest, TheSaveQuestionGuardsNewOpenAndClosing) {
             EXPECT_TRUE(prompts.answers.empty());
             EXPECT_TRUE(prompts.files.empty());
             if (!r.goesOn) {
-                EXPECT_TRUE(window->projectModified);
+                EXPECT_TRUE(window->project().modified());
                 EXPECT_EQ(Cell(1, 1).trimmed(), "Changed");
             }
         }
@@ -217,8 +217,8 @@ TEST_F(ProjectTest, NewAndClosingAskNothingWithoutChanges) {
     ChangedProject();
     prompts.answers = {Answer::No};
     window->TB_New->click();
-    EXPECT_FALSE(window->projectModified);
-    EXPECT_TRUE(window->projectFileName.isEmpty());
+    EXPECT_FALSE(window->project().modified());
+    EXPECT_TRUE(window->projectFileName().isEmpty());
     EXPECT_EQ(window->StatusPanel0->text(), "Занято памяти: 0%");
     EXPECT_FALSE(window->BTN_Change->isEnabled());
 
@@ -234,7 +234,7 @@ TEST_F(ProjectTest, NoKeepsTheProjectMarkedAfterACancelledOpen) {
     prompts.answers = {Answer::No, Answer::Cancel};
     prompts.files = {std::nullopt};
     window->TB_Open->click();
-    EXPECT_TRUE(window->projectModified);
+    EXPECT_TRUE(window->project().modified());
     window->TB_New->click();
     EXPECT_EQ(prompts.texts(), (std::vector<QString>{"Сохранить проект?", "Сохранить проект?"}));
     EXPECT_EQ(Cell(1, 1).trimmed(), "Changed");

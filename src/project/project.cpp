@@ -1,0 +1,136 @@
+#include "project/project.h"
+
+#include <stdexcept>
+
+#include "codec/fragment_import.h"
+#include "image/codepage.h"
+#include "image/fragment_list.h"
+#include "image/fragment_storage.h"
+#include "image/grid_rules.h"
+#include "io/byte_stream.h"
+#include "playback/raw_export.h"
+#include "playback/wav_render.h"
+#include "project/project_file.h"
+
+namespace sonabank {
+
+namespace {
+
+Outcome Refused(std::optional<Refusal> refusal) {
+    return {refusal, std::nullopt};
+}
+
+// Runs a command; an input/output error ends it and becomes its outcome.
+template <typename Command>
+Outcome Run(Command&& command) {
+    try {
+        return command();
+    } catch (const IoError& error) {
+        return {std::nullopt, error.code()};
+    }
+}
+
+void CheckRow(int row) {
+    if (row < 1 || row > MAX_FRAGMENTS) throw std::out_of_range("row outside 1..100");
+}
+
+}  // namespace
+
+Project::Project() {
+    InitImage(image_);
+}
+
+Outcome Project::New() {
+    InitImage(image_);
+    modified_ = false;
+    fileName_.clear();
+    return {};
+}
+
+Outcome Project::Open(const std::string& path) {
+    return Run([&] {
+        if (const auto refusal = OpenProject(path, image_)) return Refused(refusal);
+        fileName_ = path;
+        modified_ = false;
+        return Outcome{};
+    });
+}
+
+Outcome Project::Save(std::optional<std::string_view> copyright) {
+    if (fileName_.empty()) throw std::logic_error("Save: the project has no file name");
+    return SaveTo(fileName_, copyright);
+}
+
+Outcome Project::SaveAs(const std::string& path, std::optional<std::string_view> copyright) {
+    return SaveTo(path, copyright);
+}
+
+Outcome Project::SaveTo(const std::string& path, std::optional<std::string_view> copyright) {
+    return Run([&] {
+        const std::string stored = copyright ? std::string(*copyright) : CopyrightBoxText(image_);
+        if (const auto refusal = SaveProject(path, image_, stored)) return Refused(refusal);
+        fileName_ = path;
+        modified_ = false;
+        return Outcome{};
+    });
+}
+
+std::optional<Refusal> Project::AddRefusal() const {
+    return AddButtonRefusal(GridRowCount(ListFragments(image_)));
+}
+
+Outcome Project::Add(const RawFragment& fragment) {
+    if (const auto refusal = AddRefusal()) return Refused(refusal);
+    return Import(std::nullopt, fragment);
+}
+
+Outcome Project::Change(int row, const RawFragment& fragment) {
+    CheckRow(row);
+    if (fragment.path.empty()) return Describe(row, fragment.description);
+    return Import(row, fragment);
+}
+
+Outcome Project::Import(std::optional<int> replacedRow, const RawFragment& fragment) {
+    if (fragment.path.empty()) return Refused(Refusal::NoFileName);
+    std::string description = TrimDescription(fragment.description);
+    if (description.empty()) description = ShortFileName(fragment.path);
+    return Run([&] {
+        std::optional<RawFileSource> source = RawFileSource::Open(fragment.path, fragment.width);
+        if (!source) return Refused(Refusal::CannotOpen);
+        const ImportOutcome imported = ImportFragment(image_, *source, fragment.format, replacedRow,
+                                                      Utf8ToCp1251(description), workspace_.adpcm);
+        if (!imported.ok()) return Refused(imported.refusal);
+        modified_ = true;
+        return Outcome{std::nullopt, std::nullopt, imported.row};
+    });
+}
+
+Outcome Project::Describe(int row, std::string_view description) {
+    CheckRow(row);
+    WritePaddedText(DescriptionField(image_, row - 1), DESCRIPTION_WIDTH - 1,
+                    Utf8ToCp1251(TrimDescription(description)));
+    modified_ = true;
+    return {std::nullopt, std::nullopt, row};
+}
+
+Outcome Project::Delete(int row) {
+    modified_ = true;
+    DeleteFragment(image_, row);
+    return {};
+}
+
+Outcome Project::SetCopyright(std::string_view text) {
+    WritePaddedText(CopyrightField(image_), COPYRIGHT_WIDTH - 1, Utf8ToCp1251(text));
+    modified_ = true;
+    return {};
+}
+
+Outcome Project::Export(int row, const std::string& path) {
+    return Run([&] { return Refused(ExportRaw(image_, row, path, workspace_)); });
+}
+
+Outcome Project::WriteWave(int row, const std::string& path) {
+    return Run([&] { return Refused(sonabank::WriteWave(image_, row, path, workspace_)); });
+}
+
+}  // namespace sonabank

@@ -1,0 +1,89 @@
+#pragma once
+
+// The project being edited: the image, its file and whether it holds unsaved
+// changes, with the commands of the program. The window and the command-line
+// tool both drive one of these; what is about widgets or arguments stays
+// with them.
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "codec/codec_workspace.h"
+#include "image/memory_image.h"
+#include "image/refusal.h"
+#include "source/raw_file_source.h"
+
+namespace sonabank {
+
+// How a command ended: done, refused (the user is told the refusal's text),
+// or stopped by an input/output error (its code).
+struct Outcome {
+    std::optional<Refusal> refusal;
+    std::optional<int> ioError;
+    int row = 0;  // Add and Change: the grid row of the stored fragment
+    bool ok() const { return !refusal && !ioError; }
+};
+
+// A RAW file and how it is to be stored.
+struct RawFragment {
+    std::string path;  // empty when none was given
+    SourceWidth width = SourceWidth::Bits8;
+    SoundFormat format = SoundFormat::PCM_22050;
+    std::string description;  // UTF-8, as typed: trimmed, and the file's name when empty
+};
+
+class Project {
+  public:
+    // A fresh image, untitled and unchanged.
+    Project();
+
+    const MemoryImage& image() const { return image_; }
+    MemoryImage& image() { return image_; }
+    // Empty while untitled.
+    const std::string& fileName() const { return fileName_; }
+    bool modified() const { return modified_; }
+    // Set for a change the project does not see, such as typing in the
+    // copyright box.
+    void SetModified(bool modified) { modified_ = modified; }
+    // Names the file the project is saved to; empty: untitled.
+    void SetFileName(std::string fileName) { fileName_ = std::move(fileName); }
+    // The codec state and decode buffer, for playing a fragment.
+    CodecWorkspace& workspace() { return workspace_; }
+
+    Outcome New();
+    // On a refusal or an error nothing changes.
+    Outcome Open(const std::string& path);
+    // `copyright` (UTF-8) goes into the image first; without it the stored
+    // text is written back as it reads. Save needs a file name.
+    Outcome Save(std::optional<std::string_view> copyright = std::nullopt);
+    Outcome SaveAs(const std::string& path,
+                   std::optional<std::string_view> copyright = std::nullopt);
+
+    // Add refuses once the list has 99 fragments (NoRoom), before anything
+    // about the file is looked at.
+    std::optional<Refusal> AddRefusal() const;
+    Outcome Add(const RawFragment& fragment);
+    // The fragment of `row`, replaced by the file; without a file only its
+    // description is rewritten.
+    Outcome Change(int row, const RawFragment& fragment);
+    Outcome Describe(int row, std::string_view description);
+    Outcome Delete(int row);
+    Outcome SetCopyright(std::string_view text);
+
+    Outcome Export(int row, const std::string& path);
+    Outcome WriteWave(int row, const std::string& path);
+
+  private:
+    Outcome Import(std::optional<int> replacedRow, const RawFragment& fragment);
+    // Writes the image to `path`; the file name changes only on success.
+    Outcome SaveTo(const std::string& path, std::optional<std::string_view> copyright);
+
+    MemoryImage image_;
+    std::string fileName_;
+    bool modified_ = false;
+    CodecWorkspace workspace_;
+};
+
+}  // namespace sonabank
