@@ -70,6 +70,23 @@ TEST(DeviceConversion, ResamplingKeepsDurationAndPitch) {
     }
 }
 
+// Long sounds are resampled in two parts side by side: the seam must not show.
+TEST(DeviceConversion, ALongToneStaysCleanThroughout) {
+    for (const int sourceRate : {44100, 48000, 16000}) {
+        SCOPED_TRACE(sourceRate);
+        const std::vector<float> tone = Tone(440, sourceRate, 3, 0.5);
+        const DeviceSound sound = ConvertToDevice(tone, sourceRate, SoundFormat::PCM_11025, {});
+        const std::vector<float> ideal = Tone(440, sound.rate, 3, 0.5);
+        ASSERT_EQ(sound.samples.size(), ideal.size());
+        double worst = 0;
+        // Away from the tone's abrupt ends, within two 16-bit steps.
+        for (std::size_t i = 500; i + 500 < ideal.size(); ++i) {
+            worst = std::max(worst, std::fabs(sound.samples[i] / 32768.0 - ideal[i]));
+        }
+        EXPECT_LT(worst * 32768, 2.0);
+    }
+}
+
 TEST(DeviceConversion, GainReachesTheAskedLevelWhateverTheSourceLevel) {
     for (const double amplitude : {0.05, 0.2, 0.8}) {
         SCOPED_TRACE(amplitude);
