@@ -6,6 +6,8 @@
 #include <exception>
 #include <memory>
 
+#include "source/resample.h"
+
 namespace sonabank {
 
 namespace {
@@ -119,7 +121,7 @@ AudioReadResult NotDecodable(std::string detail) {
 
 }  // namespace
 
-AudioReadResult ReadAudioFile(ByteStream& stream, AudioKind kind, double maxSeconds) {
+AudioReadResult ReadAudioFile(ByteStream& stream, AudioKind kind, int rate, double maxSeconds) {
     const std::uint64_t size = stream.Size();
     if ((kind == AudioKind::Wav || kind == AudioKind::Aiff) && !DataChunkFits(stream, size)) {
         return NotDecodable("the sound data ends before the length its header gives");
@@ -142,31 +144,39 @@ AudioReadResult ReadAudioFile(ByteStream& stream, AudioKind kind, double maxSeco
 
     AudioReadResult result;
     DecodedAudio& audio = result.audio;
-    audio.rate = info.samplerate;
+    audio.rate = rate;
+    audio.fileRate = info.samplerate;
     audio.channels = info.channels;
-    if (lengthKnown)
-        audio.samples.reserve(static_cast<std::size_t>(std::min(info.frames, maxFrames)));
+    StreamResampler resampler(info.samplerate, rate, ResampleQuality::VeryHigh);
+    if (lengthKnown) {
+        audio.samples.reserve(
+            resampler.OutputLength(static_cast<std::size_t>(std::min(info.frames, maxFrames))));
+    }
     constexpr sf_count_t kChunkFrames = 16384;
     const auto channels = static_cast<std::size_t>(info.channels);
     std::vector<float> chunk(static_cast<std::size_t>(kChunkFrames) * channels);
+    std::vector<float> mono(static_cast<std::size_t>(kChunkFrames));
+    sf_count_t decoded = 0;
     for (;;) {
         const sf_count_t frames = sf_readf_float(sound.get(), chunk.data(), kChunkFrames);
         file.RaiseKeptError();
         if (frames <= 0) break;
-        for (sf_count_t f = 0; f < frames; ++f) {
-            const float* frame = chunk.data() + static_cast<std::size_t>(f) * channels;
+        decoded += frames;
+        if (decoded > maxFrames) return {Refusal::TooBig, {}, {}};
+        const auto count = static_cast<std::size_t>(frames);
+        for (std::size_t f = 0; f < count; ++f) {
+            const float* frame = chunk.data() + f * channels;
             float sum = 0;
             for (std::size_t c = 0; c < channels; ++c) sum += frame[c];
-            audio.samples.push_back(sum / static_cast<float>(channels));
+            mono[f] = sum / static_cast<float>(channels);
         }
-        if (static_cast<sf_count_t>(audio.samples.size()) > maxFrames)
-            return {Refusal::TooBig, {}, {}};
+        resampler.Push(std::span(mono).first(count), audio.samples);
     }
     if (sf_error(sound.get()) != SF_ERR_NO_ERROR) return NotDecodable(sf_strerror(sound.get()));
-    if (lengthKnown &&
-        static_cast<sf_count_t>(audio.samples.size()) + ShortfallAllowed(kind) < info.frames) {
+    if (lengthKnown && decoded + ShortfallAllowed(kind) < info.frames) {
         return NotDecodable("the sound data ends before the length its header gives");
     }
+    resampler.Finish(audio.samples);
     return result;
 }
 

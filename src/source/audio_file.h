@@ -1,7 +1,8 @@
 #pragma once
 
 // Reading a recognised audio file (WAV, AIFF, FLAC, Ogg Vorbis or Opus, MP3,
-// ...) through libsndfile into one channel of floating-point samples.
+// ...) through libsndfile into one channel of floating-point samples at the
+// rate a format stores.
 
 #include <optional>
 #include <string>
@@ -14,8 +15,9 @@
 namespace sonabank {
 
 struct DecodedAudio {
-    std::vector<float> samples;  // mono: the average of the channels, full scale 1.0
-    int rate = 0;                // samples per second
+    std::vector<float> samples;  // mono (the channels' average), full scale 1.0
+    int rate = 0;                // of `samples`
+    int fileRate = 0;            // of the file
     int channels = 0;            // in the file
 };
 
@@ -27,11 +29,11 @@ struct AudioReadResult {
 };
 
 // Decodes the whole of `stream` (at any position; it is read from its start)
-// as a file of the recognised `kind`. A file whose data ends before its
+// as a file of the recognised `kind`, resampled to `rate` as it is read, so
+// that only the result is ever held. A file whose data ends before its
 // header says, or that the decoder stops on, is refused rather than stored
 // in part. A file longer than `maxSeconds` is refused as too big once that
-// much is read, so a long recording never fills the memory. Failures of the
-// file layer throw IoError.
-AudioReadResult ReadAudioFile(ByteStream& stream, AudioKind kind, double maxSeconds);
+// much is read. Failures of the file layer throw IoError.
+AudioReadResult ReadAudioFile(ByteStream& stream, AudioKind kind, int rate, double maxSeconds);
 
 }  // namespace sonabank

@@ -60,9 +60,13 @@ int DeviceRate(SoundFormat format) {
 
 DeviceSound ConvertToDevice(std::span<const float> mono, int sourceRate, SoundFormat format,
                             const GainOptions& gain) {
+    return FinishForDevice(Resample(mono, sourceRate, DeviceRate(format)), format, gain);
+}
+
+DeviceSound FinishForDevice(std::vector<float> signal, SoundFormat format,
+                            const GainOptions& gain) {
     DeviceSound sound;
     sound.rate = DeviceRate(format);
-    std::vector<float> signal = Resample(mono, sourceRate, sound.rate);
     sound.gainDb = GainFor(signal, sound.rate, gain);
     if (sound.gainDb != 0) {
         const auto factor = static_cast<float>(std::pow(10.0, sound.gainDb / 20));

@@ -35,6 +35,8 @@ int DeviceRate(SoundFormat format);
 
 // `mono` is at `sourceRate`, full scale 1.0 (values beyond it are allowed and
 // are limited). Deterministic: the same input gives the same samples.
+// FinishForDevice takes the chain from a signal already at DeviceRate(format).
+DeviceSound FinishForDevice(std::vector<float> signal, SoundFormat format, const GainOptions& gain);
 DeviceSound ConvertToDevice(std::span<const float> mono, int sourceRate, SoundFormat format,
                             const GainOptions& gain);
 DeviceSound ConvertToDevice(std::span<const std::int16_t> mono, int sourceRate, SoundFormat format,

@@ -2,10 +2,7 @@
 
 #include <soxr.h>
 
-#include <algorithm>
-#include <future>
-#include <memory>
-#include <numeric>
+#include <cmath>
 #include <stdexcept>
 #include <string>
 
@@ -13,65 +10,79 @@ namespace sonabank {
 
 namespace {
 
-// One run of soxr over `in`, flushed at its end.
-std::vector<float> ResampleRun(std::span<const float> in, int fromRate, int toRate,
-                               ResampleQuality quality) {
+soxr_t CreateResampler(int fromRate, int toRate, ResampleQuality quality) {
+    if (fromRate == toRate) return nullptr;
     const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
     const soxr_quality_spec_t spec =
         soxr_quality_spec(quality == ResampleQuality::VeryHigh ? SOXR_VHQ : SOXR_HQ, 0);
+    // One thread: the work is one channel, and its setup would cost more.
     const soxr_runtime_spec_t runtime = soxr_runtime_spec(1);
     soxr_error_t error = nullptr;
-    const std::unique_ptr<soxr, void (*)(soxr_t)> resampler(
-        soxr_create(fromRate, toRate, 1, &error, &io, &spec, &runtime), soxr_delete);
+    soxr_t resampler = soxr_create(fromRate, toRate, 1, &error, &io, &spec, &runtime);
     if (error) throw std::runtime_error(std::string("soxr: ") + error);
-
-    const double ratio = static_cast<double>(toRate) / fromRate;
-    std::vector<float> out(static_cast<std::size_t>(static_cast<double>(in.size()) * ratio + 0.5));
-    std::size_t produced = 0;
-    std::size_t consumed = 0;
-    // Blocks of this size keep the filter's working set in the cache; a
-    // single call with the whole input is measurably slower.
-    constexpr std::size_t kBlock = 65536;
-    // The last call passes no input, which tells soxr to flush its filter.
-    while (produced < out.size()) {
-        const std::size_t block = std::min(kBlock, in.size() - consumed);
-        std::size_t used = 0;
-        std::size_t made = 0;
-        error = soxr_process(resampler.get(), block ? in.data() + consumed : nullptr, block, &used,
-                             out.data() + produced, out.size() - produced, &made);
-        if (error) throw std::runtime_error(std::string("soxr: ") + error);
-        consumed += used;
-        produced += made;
-        if (block == 0 && made == 0) break;
-    }
-    out.resize(produced);
-    return out;
+    return resampler;
 }
 
 }  // namespace
 
+StreamResampler::StreamResampler(int fromRate, int toRate, ResampleQuality quality)
+    : ratio_(static_cast<double>(toRate) / fromRate),
+      resampler_(CreateResampler(fromRate, toRate, quality), soxr_delete) {}
+
+StreamResampler::~StreamResampler() = default;
+
+std::size_t StreamResampler::OutputLength(std::size_t inputLength) const {
+    return static_cast<std::size_t>(std::llround(static_cast<double>(inputLength) * ratio_));
+}
+
+void StreamResampler::Push(std::span<const float> in, std::vector<float>& out) {
+    consumed_ += in.size();
+    if (!resampler_) {
+        out.insert(out.end(), in.begin(), in.end());
+        return;
+    }
+    Run(in.data(), in.size(), out);
+}
+
+void StreamResampler::Finish(std::vector<float>& out) {
+    if (resampler_) Run(nullptr, 0, out);
+}
+
+// No input (nullptr) tells soxr to flush its filter, whose tail would run
+// past the length the input stands for: the output stops there.
+void StreamResampler::Run(const float* in, std::size_t length, std::vector<float>& out) {
+    const std::size_t total = OutputLength(consumed_);
+    for (;;) {
+        const std::size_t room =
+            in ? static_cast<std::size_t>(static_cast<double>(length) * ratio_) + 64
+               : (total > produced_ ? total - produced_ : 0);
+        const std::size_t at = out.size();
+        out.resize(at + room);
+        std::size_t used = 0;
+        std::size_t made = 0;
+        const soxr_error_t error =
+            soxr_process(resampler_.get(), in, length, &used, out.data() + at, room, &made);
+        if (error) throw std::runtime_error(std::string("soxr: ") + error);
+        out.resize(at + made);
+        produced_ += made;
+        if (!in) {
+            if (made == 0 || produced_ == total) return;
+            continue;
+        }
+        in += used;
+        length -= used;
+        if (length == 0) return;
+        if (used == 0 && made == 0) throw std::logic_error("soxr took no input");
+    }
+}
+
 std::vector<float> Resample(std::span<const float> in, int fromRate, int toRate,
                             ResampleQuality quality) {
-    if (fromRate == toRate) return {in.begin(), in.end()};
-    // The filter is linear and time-invariant, so two halves resampled apart
-    // (in two threads) give the same output as one run, provided each half
-    // reaches far enough into the other to cover the filter's span, and the
-    // seam falls where input and output samples coincide in time.
-    const std::size_t step = static_cast<std::size_t>(fromRate / std::gcd(fromRate, toRate));
-    const std::size_t overlap = (static_cast<std::size_t>(fromRate) / 4 / step + 1) * step;
-    const std::size_t seam = in.size() / 2 / step * step;
-    if (seam < overlap || in.size() - seam < overlap) {
-        return ResampleRun(in, fromRate, toRate, quality);
-    }
-    const auto stepOut = static_cast<std::size_t>(toRate / std::gcd(fromRate, toRate));
-    const std::size_t seamOut = seam / step * stepOut;
-    const std::size_t overlapOut = overlap / step * stepOut;
-    auto later = std::async(std::launch::async, ResampleRun, in.subspan(seam - overlap), fromRate,
-                            toRate, quality);
-    std::vector<float> out = ResampleRun(in.first(seam + overlap), fromRate, toRate, quality);
-    const std::vector<float> second = later.get();
-    out.resize(seamOut);
-    out.insert(out.end(), second.begin() + static_cast<std::ptrdiff_t>(overlapOut), second.end());
+    StreamResampler resampler(fromRate, toRate, quality);
+    std::vector<float> out;
+    out.reserve(resampler.OutputLength(in.size()));
+    resampler.Push(in, out);
+    resampler.Finish(out);
     return out;
 }
 

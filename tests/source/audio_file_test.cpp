@@ -54,10 +54,11 @@ class AudioFileTest : public ::testing::Test {
 
     static std::string Path(const Fixture& f) { return dir_->file(f.name); }
 
-    static AudioReadResult Read(const std::string& path, AudioKind kind, double maxSeconds = 10) {
+    static AudioReadResult Read(const std::string& path, AudioKind kind, int rate,
+                                double maxSeconds = 10) {
         std::optional<ByteStream> stream = ByteStream::OpenExisting(path);
         if (!stream) throw std::runtime_error("cannot open " + path);
-        return ReadAudioFile(*stream, kind, maxSeconds);
+        return ReadAudioFile(*stream, kind, rate, maxSeconds);
     }
 
     static std::unique_ptr<test::TempDir> dir_;
@@ -70,9 +71,10 @@ TEST_F(AudioFileTest, EachContainerDecodesToItsRateLengthAndMonoMix) {
         SCOPED_TRACE(f.name);
         const std::vector<std::uint8_t> head = ReadFile(Path(f));
         EXPECT_EQ(RecogniseAudio(head), f.kind);
-        const AudioReadResult result = Read(Path(f), f.kind);
+        // At the file's own rate, so that nothing is resampled.
+        const AudioReadResult result = Read(Path(f), f.kind, f.rate);
         ASSERT_TRUE(result.ok()) << result.detail;
-        EXPECT_EQ(result.audio.rate, f.rate);
+        EXPECT_EQ(result.audio.fileRate, f.rate);
         EXPECT_EQ(result.audio.channels, f.channels);
         EXPECT_NEAR(static_cast<double>(result.audio.samples.size()), f.rate, f.lengthSlack);
         float peak = 0;
@@ -90,7 +92,7 @@ TEST_F(AudioFileTest, CutOffOrBrokenFilesAreRefusedNotStoredInPart) {
         const std::string half = dir_->file(std::string("half-") + f.name);
         WriteFile(half,
                   {whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(whole.size() / 2)});
-        const AudioReadResult cut = Read(half, f.kind);
+        const AudioReadResult cut = Read(half, f.kind, 11025);
         EXPECT_EQ(cut.refusal, Refusal::NotDecodable);
         EXPECT_FALSE(cut.detail.empty());
 
@@ -99,13 +101,13 @@ TEST_F(AudioFileTest, CutOffOrBrokenFilesAreRefusedNotStoredInPart) {
         for (int i = 0; i < 3000; ++i) broken.push_back(static_cast<std::uint8_t>(i * 97 + 13));
         const std::string brokenPath = dir_->file(std::string("broken-") + f.name);
         WriteFile(brokenPath, broken);
-        EXPECT_EQ(Read(brokenPath, f.kind).refusal, Refusal::NotDecodable);
+        EXPECT_EQ(Read(brokenPath, f.kind, 11025).refusal, Refusal::NotDecodable);
     }
 }
 
 TEST_F(AudioFileTest, AFileLongerThanTheLimitIsRefusedAsTooBig) {
     for (const Fixture& f : kFixtures) {
-        EXPECT_EQ(Read(Path(f), f.kind, 0.5).refusal, Refusal::TooBig) << f.name;
+        EXPECT_EQ(Read(Path(f), f.kind, 11025, 0.5).refusal, Refusal::TooBig) << f.name;
     }
 }
 
@@ -114,7 +116,7 @@ TEST_F(AudioFileTest, AFileLongerThanTheLimitIsRefusedAsTooBig) {
 TEST_F(AudioFileTest, AWavWrittenToAPipeIsReadToItsEnd) {
     const std::string path = dir_->file("piped.wav");
     Shell("sox -n -r 22050 -c 1 -b 16 -t wav - synth 0.5 sine 440 > " + path);
-    const AudioReadResult result = Read(path, AudioKind::Wav);
+    const AudioReadResult result = Read(path, AudioKind::Wav, 22050);
     ASSERT_TRUE(result.ok()) << result.detail;
     EXPECT_EQ(result.audio.samples.size(), 11025u);
 }
