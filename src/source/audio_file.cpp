@@ -180,4 +180,28 @@ AudioReadResult ReadAudioFile(ByteStream& stream, AudioKind kind, int rate, doub
     return result;
 }
 
+std::optional<AudioKind> SniffAudio(ByteStream& stream) {
+    std::array<std::uint8_t, SIGNATURE_BYTES> head;
+    std::size_t got = 0;
+    while (got < head.size()) {
+        const std::size_t n = stream.ReadSome(std::span(head).subspan(got));
+        if (n == 0) break;
+        got += n;
+    }
+    stream.Seek(0);
+    return RecogniseAudio(std::span(head).first(got));
+}
+
+AudioConversion ConvertAudioFile(ByteStream& stream, AudioKind kind, SoundFormat format,
+                                 const GainOptions& gain) {
+    const int rate = DeviceRate(format);
+    const int samplesPerByte = format == SoundFormat::ADPCM_11025 ? 2 : 1;
+    // A second more than the data area holds, so that the room check, not
+    // this limit, tells a file that just fits from one that does not.
+    const double maxSeconds = static_cast<double>(DATA_CAPACITY) * samplesPerByte / rate + 1;
+    AudioReadResult read = ReadAudioFile(stream, kind, rate, maxSeconds);
+    if (!read.ok()) return {read.refusal, std::move(read.detail), {}};
+    return {std::nullopt, {}, FinishForDevice(std::move(read.audio.samples), format, gain)};
+}
+
 }  // namespace sonabank

@@ -11,6 +11,7 @@
 #include "image/refusal.h"
 #include "io/byte_stream.h"
 #include "source/audio_signature.h"
+#include "source/device_conversion.h"
 
 namespace sonabank {
 
@@ -35,5 +36,21 @@ struct AudioReadResult {
 // in part. A file longer than `maxSeconds` is refused as too big once that
 // much is read. Failures of the file layer throw IoError.
 AudioReadResult ReadAudioFile(ByteStream& stream, AudioKind kind, int rate, double maxSeconds);
+
+// The kind of audio file the stream's first bytes announce; nothing for a RAW
+// file. The stream is left at its start.
+std::optional<AudioKind> SniffAudio(ByteStream& stream);
+
+struct AudioConversion {
+    std::optional<Refusal> refusal;  // NotDecodable or TooBig
+    std::string detail;              // as in AudioReadResult
+    DeviceSound sound;
+};
+
+// An audio file read and put through the conversion chain for `format`. A
+// file longer than the whole data area could hold in that format is refused
+// as too big without being read to its end.
+AudioConversion ConvertAudioFile(ByteStream& stream, AudioKind kind, SoundFormat format,
+                                 const GainOptions& gain);
 
 }  // namespace sonabank

@@ -89,4 +89,11 @@ DeviceSound ConvertToDevice(std::span<const std::int16_t> mono, int sourceRate, 
     return ConvertToDevice(signal, sourceRate, format, gain);
 }
 
+std::size_t DeviceSoundSource::Read(std::span<std::int16_t> samples) {
+    const std::size_t count = std::min(samples.size(), samples_.size());
+    std::copy_n(samples_.begin(), count, samples.begin());
+    samples_ = samples_.subspan(count);
+    return count;
+}
+
 }  // namespace sonabank

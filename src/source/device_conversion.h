@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "image/memory_image.h"
+#include "source/sample_source.h"
 
 namespace sonabank {
 
@@ -41,5 +42,16 @@ DeviceSound ConvertToDevice(std::span<const float> mono, int sourceRate, SoundFo
                             const GainOptions& gain);
 DeviceSound ConvertToDevice(std::span<const std::int16_t> mono, int sourceRate, SoundFormat format,
                             const GainOptions& gain);
+
+// Converted samples, handed to the encoder as any other source.
+class DeviceSoundSource : public SampleSource {
+  public:
+    explicit DeviceSoundSource(std::span<const std::int16_t> samples) : samples_(samples) {}
+    std::optional<std::uint64_t> KnownLength() const override { return samples_.size(); }
+    std::size_t Read(std::span<std::int16_t> samples) override;
+
+  private:
+    std::span<const std::int16_t> samples_;  // those not read yet
+};
 
 }  // namespace sonabank
