@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -40,11 +39,9 @@ class AudioCli : public CliTest {
     // The number a report line gives after `label`, e.g. "peak" in
     // "..., peak -1.0 dBFS, ...".
     static double Reported(const std::string& out, const std::string& label) {
-        std::smatch match;
-        if (!std::regex_search(out, match, std::regex(label + " ([-+]?[0-9.]+)"))) {
-            throw std::runtime_error("no " + label + " in: " + out);
-        }
-        return std::stod(match[1]);
+        const std::size_t at = out.find(" " + label + " ");
+        if (at == std::string::npos) throw std::runtime_error("no " + label + " in: " + out);
+        return std::stod(out.substr(at + label.size() + 2));
     }
 };
 

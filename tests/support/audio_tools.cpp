@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
-#include <regex>
 #include <stdexcept>
 
 namespace sonabank::test {
@@ -46,11 +45,12 @@ double FfmpegLoudness8(const std::string& rawPath, int rate) {
     while (const std::size_t n = fread(buffer, 1, sizeof buffer, pipe.get()))
         output.append(buffer, n);
     // The summary at the end: "Integrated loudness:\n    I:  -16.0 LUFS".
-    std::smatch match;
-    const std::regex summary(R"(Integrated loudness:\s*I:\s*(-?[0-9.]+) LUFS)");
-    if (!std::regex_search(output, match, summary))
+    const std::size_t summary = output.rfind("Integrated loudness:");
+    const std::size_t value = output.find("I:", summary);
+    if (summary == std::string::npos || value == std::string::npos) {
         throw std::runtime_error("no loudness: " + output);
-    return std::stod(match[1]);
+    }
+    return std::stod(output.substr(value + 2));
 }
 
 }  // namespace sonabank::test
