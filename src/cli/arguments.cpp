@@ -23,6 +23,9 @@ constexpr OptionSpec kOptions[] = {
     {"--width", kOptWidth, &Arguments::width, nullptr},
     {"--format", kOptFormat, &Arguments::format, nullptr},
     {"--description", kOptDescription, &Arguments::description, nullptr},
+    {"--loudness", kOptLoudness, &Arguments::loudness, nullptr},
+    {"--peak", kOptPeak, &Arguments::peak, nullptr},
+    {"--dither", kOptDither, nullptr, &Arguments::dither},
 };
 
 std::string Quoted(std::string_view text) {
@@ -95,6 +98,31 @@ SoundFormat FormatOption(const Arguments& args) {
     if (!args.format) return SoundFormat::PCM_22050;
     if (auto format = ParseFormat(*args.format)) return *format;
     throw UsageError("--format must be pcm22050, pcm11025 or adpcm, not " + Quoted(*args.format));
+}
+
+namespace {
+
+// A level in dB between `lowest` and 0.
+double LevelOption(std::string_view name, const std::string& text, double lowest) {
+    double value = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (text.empty() || ec != std::errc() || ptr != end || !(value >= lowest && value <= 0)) {
+        throw UsageError(std::string(name) + " must be a number from " +
+                         std::to_string(static_cast<int>(lowest)) + " to 0, not " + Quoted(text));
+    }
+    return value;
+}
+
+}  // namespace
+
+GainOptions GainOption(const Arguments& args) {
+    if (args.loudness && args.peak) throw UsageError("--loudness and --peak exclude each other");
+    GainOptions gain;
+    if (args.loudness) gain.loudnessLufs = LevelOption("--loudness", *args.loudness, -70);
+    if (args.peak) gain.peakDbfs = LevelOption("--peak", *args.peak, -60);
+    gain.dither = args.dither;
+    return gain;
 }
 
 int FragmentRowOf(std::string_view number, const FragmentList& list) {

@@ -9,9 +9,10 @@
 #include <string_view>
 #include <vector>
 
-#include "source/raw_file_source.h"
 #include "image/fragment_list.h"
 #include "image/memory_image.h"
+#include "source/device_conversion.h"
+#include "source/raw_file_source.h"
 
 namespace sonabank::cli {
 
@@ -20,6 +21,10 @@ enum Option : unsigned {
     kOptWidth = 1u << 1,
     kOptFormat = 1u << 2,
     kOptDescription = 1u << 3,
+    kOptLoudness = 1u << 4,
+    kOptPeak = 1u << 5,
+    kOptDither = 1u << 6,
+    kOptGain = kOptLoudness | kOptPeak | kOptDither,
 };
 
 struct Arguments {
@@ -29,6 +34,9 @@ struct Arguments {
     std::optional<std::string> format;
     // Absent and empty differ: change keeps the description when absent.
     std::optional<std::string> description;
+    std::optional<std::string> loudness;
+    std::optional<std::string> peak;
+    bool dither = false;
 };
 
 // Options may stand anywhere, as "--name value" or "--name=value"; after
@@ -47,6 +55,10 @@ SoundFormat FormatOption(const Arguments& args);
 
 // The grid row of the fragment that NUMBER (as the list shows it) names;
 // wrong usage when it names no listed fragment.
+// --loudness, --peak and --dither for audio files; wrong usage for a value
+// that is no number in range, or for both levels at once.
+GainOptions GainOption(const Arguments& args);
+
 int FragmentRowOf(std::string_view number, const FragmentList& list);
 
 }  // namespace sonabank::cli

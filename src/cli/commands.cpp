@@ -1,9 +1,14 @@
 #include "cli/commands.h"
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <iomanip>
 #include <iterator>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "cli/cli_failure.h"
 #include "cli/manifest.h"
@@ -25,6 +30,10 @@ namespace {
 // Ends the command unless it succeeded: a refusal after the file or line it
 // concerns, an input/output error after `ioWhere` when given.
 void Check(const Outcome& outcome, std::string_view where, std::string_view ioWhere = {}) {
+    if (outcome.refusal && !outcome.detail.empty()) {
+        throw CliFailure(kRefused, std::string(Refused(*outcome.refusal, where).what()) + " (" +
+                                       outcome.detail + ")");
+    }
     if (outcome.refusal) throw Refused(*outcome.refusal, where);
     if (outcome.ioError) {
         const std::string text = IoErrorText(*outcome.ioError);
@@ -38,12 +47,35 @@ Project Load(const std::string& path) {
     return project;
 }
 
-// Refusals that concern the RAW file name it; the others stand alone.
+// Refusals that concern the sound file name it; the others stand alone.
 std::string_view ImportWhere(const Outcome& outcome, const std::string& rawPath) {
     const auto refusal = outcome.refusal;
     const bool aboutFile = refusal == Refusal::CannotOpen || refusal == Refusal::TooBig ||
-                           refusal == Refusal::NoSoundData;
+                           refusal == Refusal::NoSoundData || refusal == Refusal::NotDecodable;
     return aboutFile ? std::string_view(rawPath) : std::string_view();
+}
+
+std::string Fixed(double value, int decimals, bool sign = false) {
+    if (std::isinf(value)) return value < 0 ? "-inf" : "inf";
+    std::ostringstream text;
+    text << std::fixed << std::setprecision(decimals) << (sign ? std::showpos : std::noshowpos)
+         << value;
+    return text.str();
+}
+
+// One line about what an import stored, for the fragment that `list` shows
+// as `number`.
+void PrintQuality(std::ostream& out, int number, const QualityReport& report) {
+    out << "fragment " << number << ": " << Fixed(report.durationSeconds, 2) << " s at "
+        << report.rate << " Hz (" << FormatName(static_cast<int>(report.format)) << "), peak "
+        << Fixed(report.peakDbfs, 1) << " dBFS, gain " << Fixed(report.gainDb, 1, true)
+        << " dB, clipped " << report.clippedSamples;
+    if (report.adpcmSnrDb) out << ", ADPCM SNR " << Fixed(*report.adpcmSnrDb, 1) << " dB";
+    out << '\n';
+}
+
+void PrintQuality(std::ostream& out, const Outcome& outcome) {
+    if (outcome.quality) PrintQuality(out, outcome.row - 1, *outcome.quality);
 }
 
 int RunNew(const CommandContext& c) {
@@ -78,6 +110,18 @@ int RunInfo(const CommandContext& c) {
           << "used bytes: " << UsedBytes(image) << '\n'
           << "free bytes: " << Room(image) << '\n'
           << "first free page: " << FirstFreePage(image) << '\n';
+    // What a fragment of each format could still last, for planning a prompt set.
+    c.out << "free seconds:";
+    const char* separator = " ";
+    for (const SoundFormat format :
+         {SoundFormat::PCM_22050, SoundFormat::PCM_11025, SoundFormat::ADPCM_11025}) {
+        const double samples = static_cast<double>(std::max<std::int64_t>(Room(image), 0)) *
+                               (format == SoundFormat::ADPCM_11025 ? 2 : 1);
+        c.out << separator << FormatName(static_cast<int>(format)) << ' '
+              << Fixed(samples / DeviceRate(format), 2);
+        separator = ", ";
+    }
+    c.out << '\n';
     return kSuccess;
 }
 
@@ -85,10 +129,11 @@ int RunAdd(const CommandContext& c) {
     const std::string& path = c.args.positional[0];
     Project project = Load(path);
     const RawFragment fragment{c.args.positional[1], WidthOption(c.args), FormatOption(c.args),
-                               c.args.description.value_or("")};
+                               c.args.description.value_or(""), GainOption(c.args)};
     const Outcome added = project.Add(fragment);
     Check(added, ImportWhere(added, fragment.path));
     Check(project.Save(), path);
+    PrintQuality(c.out, added);
     return kSuccess;
 }
 
@@ -97,16 +142,20 @@ int RunChange(const CommandContext& c) {
     Project project = Load(path);
     const int row = FragmentRowOf(c.args.positional[1], ListFragments(project.image()));
     const bool withFile = c.args.positional.size() > 2;
-    if (!withFile && (c.args.width || c.args.format)) {
+    if (!withFile &&
+        (c.args.width || c.args.format || c.args.loudness || c.args.peak || c.args.dither)) {
         throw UsageError(
-            "--width and --format need a RAWFILE; without one only the description changes");
+            "--width, --format, --loudness, --peak and --dither need a FILE; without one only "
+            "the description changes");
     }
     const RawFragment fragment{
         withFile ? c.args.positional[2] : std::string(), WidthOption(c.args), FormatOption(c.args),
-        c.args.description ? *c.args.description : ChangePrefill(project.image(), row)};
+        c.args.description ? *c.args.description : ChangePrefill(project.image(), row),
+        GainOption(c.args)};
     const Outcome changed = project.Change(row, fragment);
     Check(changed, ImportWhere(changed, fragment.path));
     Check(project.Save(), path);
+    PrintQuality(c.out, changed);
     return kSuccess;
 }
 
@@ -163,16 +212,20 @@ int RunBuild(const CommandContext& c) {
     const auto entries = ParseManifest(ReadManifest(manifestPath), manifestPath);
     const fs::path folder = fs::path(manifestPath).parent_path();
 
+    const GainOptions gain = GainOption(c.args);
     Project project;
+    std::vector<Outcome> added;
     for (const ManifestEntry& entry : entries) {
         const std::string where = manifestPath + ":" + std::to_string(entry.line);
         // An empty path stays empty, so that it is refused as no file at all.
         const RawFragment fragment{
             entry.rawPath.empty() ? std::string() : (folder / entry.rawPath).string(), entry.width,
-            entry.format, entry.description};
-        Check(project.Add(fragment), where, where);
+            entry.format, entry.description, gain};
+        added.push_back(project.Add(fragment));
+        Check(added.back(), where, where);
     }
     Check(project.SaveAs(imagePath), imagePath);
+    for (const Outcome& outcome : added) PrintQuality(c.out, outcome);
     return kSuccess;
 }
 
@@ -199,14 +252,16 @@ constexpr Command kCommands[] = {
     {"list", "IMAGE",
      "one line per fragment: number, description, format, length, start page (TAB-separated)", 1, 1,
      0, RunList},
-    {"info", "IMAGE", "copyright, fragments, usage, used and free bytes, first free page", 1, 1, 0,
-     RunInfo},
-    {"add", "IMAGE RAWFILE [--width 8|16] [--format FORMAT] [--description TEXT]",
-     "store a RAW file as a new fragment behind the last one", 2, 2,
-     kOptWidth | kOptFormat | kOptDescription, RunAdd},
-    {"change", "IMAGE NUMBER [RAWFILE] [--width 8|16] [--format FORMAT] [--description TEXT]",
-     "replace a fragment by a RAW file, or without one rewrite only its description", 2, 3,
-     kOptWidth | kOptFormat | kOptDescription, RunChange},
+    {"info", "IMAGE",
+     "copyright, fragments, usage, used and free bytes, first free page, free seconds per "
+     "format",
+     1, 1, 0, RunInfo},
+    {"add", "IMAGE FILE [--width 8|16] [--format FORMAT] [--description TEXT] [GAIN]",
+     "store a sound file as a new fragment behind the last one and report its quality", 2, 2,
+     kOptWidth | kOptFormat | kOptDescription | kOptGain, RunAdd},
+    {"change", "IMAGE NUMBER [FILE] [--width 8|16] [--format FORMAT] [--description TEXT] [GAIN]",
+     "replace a fragment by a sound file, or without one rewrite only its description", 2, 3,
+     kOptWidth | kOptFormat | kOptDescription | kOptGain, RunChange},
     {"delete", "IMAGE NUMBER", "remove a fragment", 2, 2, 0, RunDelete},
     {"copyright", "IMAGE TEXT", "set the copyright text (up to 28 characters)", 2, 2, 0,
      RunCopyright},
@@ -217,7 +272,9 @@ constexpr Command kCommands[] = {
     {"play", "IMAGE NUMBER",
      "play a fragment through the system's sound output until it ends; Ctrl+C stops it", 2, 2, 0,
      RunPlay},
-    {"build", "IMAGE MANIFEST", "make a fresh image from a manifest", 2, 2, 0, RunBuild},
+    {"build", "IMAGE MANIFEST [--loudness LUFS | --peak DBFS] [--dither]",
+     "make a fresh image from a manifest; the gain options apply to each audio file", 2, 2,
+     kOptGain, RunBuild},
     {"check", "IMAGE", "report every broken invariant of the catalogue", 1, 1, 0, RunCheck},
 };
 

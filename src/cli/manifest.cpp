@@ -42,7 +42,7 @@ std::vector<ManifestEntry> ParseManifest(std::string_view text, std::string_view
         const auto fields = SplitTabs(line);
         if (fields.size() < 3 || fields.size() > 4) {
             throw UsageError(where +
-                             "expected RAWFILE, FORMAT, WIDTH and DESCRIPTION separated by TABs");
+                             "expected FILE, FORMAT, WIDTH and DESCRIPTION separated by TABs");
         }
         const auto format = ParseFormat(fields[1]);
         if (!format) {

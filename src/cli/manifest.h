@@ -1,7 +1,8 @@
 #pragma once
 
 // The manifest from which `build` makes a sound image: one fragment per line,
-// TAB-separated RAW path, format, width and description.
+// TAB-separated sound file path, format, width (for RAW files) and
+// description.
 
 #include <string>
 #include <string_view>
@@ -14,7 +15,7 @@ namespace sonabank::cli {
 
 struct ManifestEntry {
     int line = 0;         // 1-based, for messages
-    std::string rawPath;  // as written, relative to the manifest's folder
+    std::string rawPath;  // the sound file as written, relative to the manifest's folder
     SoundFormat format = SoundFormat::PCM_22050;
     SourceWidth width = SourceWidth::Bits8;
     std::string description;  // UTF-8; empty gives the file name

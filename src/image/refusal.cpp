@@ -18,6 +18,8 @@ const char* RefusalText(Refusal refusal) {
             return "Невозможно создать файл!";
         case Refusal::WrongFormat:
             return "Неверный формат файла!";
+        case Refusal::NotDecodable:
+            return "Звуковой файл повреждён или не поддерживается!";
     }
     return "";
 }
@@ -27,6 +29,7 @@ MessageIcon RefusalIcon(Refusal refusal) {
         case Refusal::CannotOpen:
         case Refusal::CannotCreate:
         case Refusal::WrongFormat:
+        case Refusal::NotDecodable:
             return MessageIcon::Error;
         case Refusal::NoRoom:
         case Refusal::NoFileName:

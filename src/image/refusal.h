@@ -13,6 +13,7 @@ enum class Refusal {
     NoSoundData,   // "Файл не содержит звуковых данных!"
     CannotCreate,  // "Невозможно создать файл!"
     WrongFormat,   // "Неверный формат файла!"
+    NotDecodable,  // "Звуковой файл повреждён или не поддерживается!"
 };
 
 enum class MessageIcon { Warning, Error };

@@ -11,6 +11,7 @@
 #include "playback/raw_export.h"
 #include "playback/wav_render.h"
 #include "project/project_file.h"
+#include "source/audio_file.h"
 
 namespace sonabank {
 
@@ -95,14 +96,41 @@ Outcome Project::Import(std::optional<int> replacedRow, const RawFragment& fragm
     std::string description = TrimDescription(fragment.description);
     if (description.empty()) description = ShortFileName(fragment.path);
     return Run([&] {
-        std::optional<RawFileSource> source = RawFileSource::Open(fragment.path, fragment.width);
-        if (!source) return Refused(Refusal::CannotOpen);
-        const ImportOutcome imported = ImportFragment(image_, *source, fragment.format, replacedRow,
-                                                      Utf8ToCp1251(description), workspace_.adpcm);
-        if (!imported.ok()) return Refused(imported.refusal);
-        modified_ = true;
-        return Outcome{std::nullopt, std::nullopt, imported.row};
+        std::optional<ByteStream> stream = ByteStream::OpenExisting(fragment.path);
+        if (!stream) return Refused(Refusal::CannotOpen);
+        const std::optional<AudioKind> kind = SniffAudio(*stream);
+        if (!kind) {
+            RawFileSource source = RawFileSource::FromStream(std::move(*stream), fragment.width);
+            return Store(replacedRow, source, fragment.format, description);
+        }
+        AudioConversion converted =
+            ConvertAudioFile(*stream, *kind, fragment.format, fragment.gain);
+        stream->Close();
+        if (converted.refusal) {
+            Outcome refused = Refused(converted.refusal);
+            refused.detail = std::move(converted.detail);
+            return refused;
+        }
+        DeviceSoundSource source(converted.sound.samples);
+        Outcome stored = Store(replacedRow, source, fragment.format, description);
+        if (stored.quality) {
+            stored.quality->gainDb = converted.sound.gainDb;
+            stored.quality->clippedSamples = converted.sound.clippedSamples;
+        }
+        return stored;
     });
+}
+
+Outcome Project::Store(std::optional<int> replacedRow, SampleSource& source, SoundFormat format,
+                       const std::string& description) {
+    QualityMeter meter(source, format);
+    const ImportOutcome imported = ImportFragment(image_, meter, format, replacedRow,
+                                                  Utf8ToCp1251(description), workspace_.adpcm);
+    if (!imported.ok()) return Refused(imported.refusal);
+    modified_ = true;
+    Outcome outcome{std::nullopt, std::nullopt, imported.row};
+    outcome.quality = meter.Report(FragmentLength(image_, imported.row - 1));
+    return outcome;
 }
 
 Outcome Project::Describe(int row, std::string_view description) {

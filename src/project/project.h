@@ -11,8 +11,10 @@
 #include <utility>
 
 #include "codec/codec_workspace.h"
+#include "codec/quality_meter.h"
 #include "image/memory_image.h"
 #include "image/refusal.h"
+#include "source/device_conversion.h"
 #include "source/raw_file_source.h"
 
 namespace sonabank {
@@ -22,16 +24,21 @@ namespace sonabank {
 struct Outcome {
     std::optional<Refusal> refusal;
     std::optional<int> ioError;
-    int row = 0;  // Add and Change: the grid row of the stored fragment
+    int row = 0;              // Add and Change: the grid row of the stored fragment
+    std::string detail = {};  // why an audio file could not be decoded, in the decoder's words
+    std::optional<QualityReport> quality = {};  // Add and Change with a file: what was stored
     bool ok() const { return !refusal && !ioError; }
 };
 
-// A RAW file and how it is to be stored.
+// A sound file and how it is to be stored. A file whose first bytes announce
+// an audio file (WAV, FLAC, Ogg, MP3, ...) is converted for the format, with
+// the gain asked for; any other file is RAW, of the given sample width.
 struct RawFragment {
-    std::string path;  // empty when none was given
-    SourceWidth width = SourceWidth::Bits8;
+    std::string path;                        // empty when none was given
+    SourceWidth width = SourceWidth::Bits8;  // RAW files only
     SoundFormat format = SoundFormat::PCM_22050;
     std::string description;  // UTF-8, as typed: trimmed, and the file's name when empty
+    GainOptions gain = {};    // audio files only
 };
 
 class Project {
@@ -77,6 +84,9 @@ class Project {
 
   private:
     Outcome Import(std::optional<int> replacedRow, const RawFragment& fragment);
+    // Encodes and places the samples of `source`, measuring them on the way.
+    Outcome Store(std::optional<int> replacedRow, SampleSource& source, SoundFormat format,
+                  const std::string& description);
     // Writes the image to `path`; the file name changes only on success.
     Outcome SaveTo(const std::string& path, std::optional<std::string_view> copyright);
 

@@ -26,8 +26,12 @@ std::size_t ReadBlock(ByteStream& stream, std::span<std::uint8_t> block) {
 std::optional<RawFileSource> RawFileSource::Open(const std::string& path, SourceWidth width) {
     std::optional<ByteStream> stream = ByteStream::OpenExisting(path);
     if (!stream) return std::nullopt;
-    const std::uint64_t length = stream->Size() / BytesPerSample(width);
-    return RawFileSource(std::move(*stream), width, length);
+    return FromStream(std::move(*stream), width);
+}
+
+RawFileSource RawFileSource::FromStream(ByteStream stream, SourceWidth width) {
+    const std::uint64_t length = stream.Size() / BytesPerSample(width);
+    return RawFileSource(std::move(stream), width, length);
 }
 
 RawFileSource::RawFileSource(ByteStream stream, SourceWidth width, std::uint64_t length)

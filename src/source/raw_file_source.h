@@ -20,6 +20,8 @@ class RawFileSource : public SampleSource {
     // reads, and takes its size: nothing when it cannot be opened (missing,
     // read-only, ...); IoError when its size cannot be had.
     static std::optional<RawFileSource> Open(const std::string& path, SourceWidth width);
+    // The same over a file already open, read from where it stands.
+    static RawFileSource FromStream(ByteStream stream, SourceWidth width);
 
     // The file's size over the sample width, rounded down: an odd last byte
     // of a 16-bit file is no sample.

@@ -161,7 +161,7 @@ void TAddMsg::BTN_CancelClick() {
 void TAddMsg::NameFileBrowseClick() {
     FileDialogSettings settings;
     settings.title = tr("Открытие файла");
-    settings.filter = RawFilter();
+    settings.filter = SoundFileFilter();
     settings.fileName = NameFileToPath(NameFile->text());
     if (const std::optional<QString> path = prompts_.OpenFile(this, settings)) {
         NameFile->setText(*path);

@@ -53,6 +53,13 @@ QString RawFilter() {
     return QCoreApplication::translate("Prompts", "Файлы RAW (*.raw);;Все файлы (*.*)");
 }
 
+QString SoundFileFilter() {
+    return QCoreApplication::translate(
+        "Prompts",
+        "Файлы RAW (*.raw);;Звуковые файлы (*.wav *.aif *.aiff *.flac *.ogg *.oga *.opus *.mp3 "
+        "*.au *.caf);;Все файлы (*.*)");
+}
+
 void ShowRefusal(Prompts& prompts, QWidget* parent, Refusal refusal) {
     prompts.Message(
         parent, QString::fromUtf8(RefusalText(refusal)),

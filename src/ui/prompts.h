@@ -27,6 +27,9 @@ struct FileDialogSettings {
 // The filters the program's file dialogs use.
 QString ProjectFilter();
 QString RawFilter();
+// The fragment dialog's: RAW files, audio files (told by their content, the
+// extensions only narrow the list) and all files.
+QString SoundFileFilter();
 
 class Prompts {
   public:

@@ -44,7 +44,8 @@ TEST_F(Catalogue, FreshImageListsNothingAndReportsAnEmptyDataArea) {
               "usage: Занято памяти: 0%\n"
               "used bytes: 0\n"
               "free bytes: 2160048\n"
-              "first free page: 5\n");
+              "first free page: 5\n"
+              "free seconds: PCM 22050 Hz 97.96, PCM 11025 Hz 195.92, ADPCM 11025 Hz 391.85\n");
 }
 
 TEST_F(Catalogue, NewReplacesAnExistingFileOnlyWithForce) {
@@ -240,7 +241,9 @@ TEST_F(Catalogue, InfoCountsWholePages) {
     EXPECT_EQ(Lines(Cli({"info", image}).out),
               (std::vector<std::string>{"copyright: ", "fragments: 1", "usage: Занято памяти: 1%",
                                         "used bytes: 21648", "free bytes: 2138400",
-                                        "first free page: 46"}));
+                                        "first free page: 46",
+                                        "free seconds: PCM 22050 Hz 96.98, PCM 11025 Hz "
+                                        "193.96, ADPCM 11025 Hz 387.92"}));
 }
 
 TEST_F(Catalogue, CheckReportsEveryBrokenInvariant) {

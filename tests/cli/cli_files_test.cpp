@@ -122,7 +122,7 @@ TEST_F(Files, BuildNamesTheFirstBadLineAndWritesNothing) {
         {"ok.raw\tmp3\t8\tx", 2, ":2: format must be pcm22050, pcm11025 or adpcm, not \"mp3\""},
         {"ok.raw\tadpcm\t12\tx", 2, ":2: width must be 8 or 16, not \"12\""},
         {"ok.raw pcm22050 8 x", 2,
-         ":2: expected RAWFILE, FORMAT, WIDTH and DESCRIPTION separated by TABs"},
+         ":2: expected FILE, FORMAT, WIDTH and DESCRIPTION separated by TABs"},
     };
     const std::string image = NewImage();
     const auto before = ReadFile(image);

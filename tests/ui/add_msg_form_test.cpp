@@ -2,6 +2,7 @@
 #include <QTest>
 
 #include "image/fragment_list.h"
+#include "support/audio_tools.h"
 #include "window_fixture.h"
 
 namespace sonabank::test {
@@ -123,7 +124,9 @@ TEST_F(DialogTest, BrowseFillsTheFileName) {
     EXPECT_EQ(dialog->NameFile->text(), "/sounds/bell one.raw");
     ASSERT_EQ(prompts.dialogs.size(), 2u);
     EXPECT_EQ(prompts.dialogs[0].title, "Открытие файла");
-    EXPECT_EQ(prompts.dialogs[0].filter, "Файлы RAW (*.raw);;Все файлы (*.*)");
+    EXPECT_EQ(prompts.dialogs[0].filter,
+              "Файлы RAW (*.raw);;Звуковые файлы (*.wav *.aif *.aiff *.flac *.ogg *.oga *.opus "
+              "*.mp3 *.au *.caf);;Все файлы (*.*)");
     EXPECT_EQ(prompts.dialogs[0].fileName, "/old place/a.raw");
     // The button is no tab stop: its hint names the keys that open it.
     EXPECT_TRUE(dialog->NameFileBrowse->toolTip().contains("F4"))
@@ -141,6 +144,34 @@ TEST_F(DialogTest, AQuotedPathWithBlanksIsImported) {
     EXPECT_EQ(dialog->storedRow(), 1);
     EXPECT_EQ(FragmentLength(image, 0), 300u);
     EXPECT_EQ(ReadPaddedText(DescriptionField(image, 0), 20), "my bell.raw");
+}
+
+// An audio file is converted for the chosen format whatever the width
+// buttons say; a RAW file beside it still goes byte for byte.
+TEST_F(DialogTest, AnAudioFileIsConvertedAndARawFileIsNot) {
+    TempDir dir;
+    const std::string wav = dir.file("bell.raw");  // the name does not decide
+    Shell("sox -n -r 44100 -c 2 -b 16 -t wav '" + wav + "' synth 0.5 sine 440");
+    const std::string raw = dir.file("bell.wav");
+    WriteFile(raw, std::vector<std::uint8_t>(300, 0x80));
+    const struct {
+        const std::string& path;
+        QRadioButton* TAddMsg::*format;
+        std::uint32_t length;
+    } cases[] = {
+        {wav, &TAddMsg::RB_PCM_22050, 11025},
+        {wav, &TAddMsg::RB_ADPCM, 2756},
+        {raw, &TAddMsg::RB_ADPCM, 150},
+    };
+    for (const auto& c : cases) {
+        auto dialog = Open(DialogMode::Add);
+        dialog->NameFile->setText(QString::fromStdString(c.path));
+        (dialog.get()->*c.format)->setChecked(true);
+        dialog->BTN_OK->click();
+        EXPECT_TRUE(prompts.shown.empty());
+        ASSERT_TRUE(dialog->storedRow()) << c.path;
+        EXPECT_EQ(FragmentLength(image, *dialog->storedRow() - 1), c.length) << c.path;
+    }
 }
 
 }  // namespace
