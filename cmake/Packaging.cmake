@@ -17,8 +17,11 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
-# The library dependencies come from the binaries themselves through dpkg-shlibdeps.
+# The library dependencies come from the binaries themselves through
+# dpkg-shlibdeps, except the speech synthesizer's: it is opened with dlopen
+# when text is spoken, which dpkg-shlibdeps cannot see. It brings its data.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libespeak-ng1")
 # Qt's own buttons and file dialogs in Russian, like the rest of the program;
 # without them the program works with those texts in English. The windows'
 # font, without which captions may be cut.

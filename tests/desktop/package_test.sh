@@ -26,11 +26,12 @@ Version=$version
 Architecture=$arch
 Section=sound
 FIELDS
-    # Nothing sets Depends by hand: it comes from the binaries' libraries.
+    # Depends comes from the binaries' libraries, and by hand for the speech
+    # synthesizer that is opened when text is spoken (it brings its data).
     local depends
     depends=$(dpkg-deb -f "$deb" Depends)
     local lib
-    for lib in libc6 libstdc++6 libqt6widgets6; do
+    for lib in libc6 libstdc++6 libqt6widgets6 libespeak-ng1; do
         [[ $depends == *"$lib "* || $depends == *"$lib" || $depends == *"$lib,"* ]] ||
             fail "Depends lacks $lib: $depends"
     done
