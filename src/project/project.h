@@ -108,8 +108,8 @@ class Project {
                   const std::string& description);
     Outcome ImportSpoken(std::optional<int> replacedRow, const SpokenFragment& fragment);
     // Store() for converted samples, with the conversion's figures in the report.
-    Outcome StoreSound(std::optional<int> replacedRow, const DeviceSound& sound,
-                       SoundFormat format, const std::string& description);
+    Outcome StoreSound(std::optional<int> replacedRow, const DeviceSound& sound, SoundFormat format,
+                       const std::string& description);
     // Writes the image to `path`; the file name changes only on success.
     Outcome SaveTo(const std::string& path, std::optional<std::string_view> copyright);
 
