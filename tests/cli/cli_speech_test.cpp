@@ -32,7 +32,6 @@ TEST_F(CliSpeech, ListsVoicesOrSaysWhyNot) {
     EXPECT_EQ(russian.status, 0) << russian.err;
     ASSERT_FALSE(Lines(russian.out).empty());
     EXPECT_EQ(Lines(russian.out)[0], "ru\tRussian");
-    EXPECT_GT(Lines(Cli({"voices"}).out).size(), 100u);
 
     const ProgramResult nowhere = Cli({"voices", "xx-nowhere"});
     EXPECT_EQ(nowhere.status, 1);
@@ -148,7 +147,6 @@ TEST_F(CliSpeech, RefusalsLeaveTheImageAlone) {
         {{"say", image, "Дверь", "--voice", "xx-nowhere"}, false, 2, "voices"},
         {{"say", image, "Дверь", "--speed", "20"}, false, 2, "words per minute"},
         {{"say", image, "Дверь", "--speed", "fast"}, false, 2, "whole number"},
-        {{"say", image, "Дверь", "--pitch", "100"}, false, 2, "0 to 99"},
         {{"say", image, "Дверь", "--width", "16"}, false, 2, "unknown option"},
         {{"say", image, "Дверь", "--peak", "-1", "--loudness", "-16"}, false, 2, "exclude"},
         {{"say", image, "Дверь", "--peak", "1"}, false, 2, " to 0, not \"1\""},
