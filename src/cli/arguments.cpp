@@ -26,10 +26,24 @@ constexpr OptionSpec kOptions[] = {
     {"--loudness", kOptLoudness, &Arguments::loudness, nullptr},
     {"--peak", kOptPeak, &Arguments::peak, nullptr},
     {"--dither", kOptDither, nullptr, &Arguments::dither},
+    {"--voice", kOptVoice, &Arguments::voice, nullptr},
+    {"--speed", kOptSpeed, &Arguments::speed, nullptr},
+    {"--pitch", kOptPitch, &Arguments::pitch, nullptr},
+    {"--say", kOptSay, &Arguments::say, nullptr},
 };
 
 std::string Quoted(std::string_view text) {
     return "\"" + std::string(text) + "\"";
+}
+
+int WholeNumberOption(std::string_view name, const std::string& text) {
+    int value = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (text.empty() || ec != std::errc() || ptr != end) {
+        throw UsageError(std::string(name) + " must be a whole number, not " + Quoted(text));
+    }
+    return value;
 }
 
 }  // namespace
@@ -123,6 +137,14 @@ GainOptions GainOption(const Arguments& args) {
     if (args.peak) gain.peakDbfs = LevelOption("--peak", *args.peak, -60);
     gain.dither = args.dither;
     return gain;
+}
+
+SpeechOptions SpeechOptionsOf(const Arguments& args) {
+    SpeechOptions options;
+    if (args.voice) options.voice = *args.voice;
+    if (args.speed) options.wordsPerMinute = WholeNumberOption("--speed", *args.speed);
+    if (args.pitch) options.pitch = WholeNumberOption("--pitch", *args.pitch);
+    return options;
 }
 
 int FragmentRowOf(std::string_view number, const FragmentList& list) {

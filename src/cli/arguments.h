@@ -13,6 +13,7 @@
 #include "image/memory_image.h"
 #include "source/device_conversion.h"
 #include "source/raw_file_source.h"
+#include "source/speech.h"
 
 namespace sonabank::cli {
 
@@ -25,6 +26,11 @@ enum Option : unsigned {
     kOptPeak = 1u << 5,
     kOptDither = 1u << 6,
     kOptGain = kOptLoudness | kOptPeak | kOptDither,
+    kOptVoice = 1u << 7,
+    kOptSpeed = 1u << 8,
+    kOptPitch = 1u << 9,
+    kOptSay = 1u << 10,
+    kOptSpeech = kOptVoice | kOptSpeed | kOptPitch,
 };
 
 struct Arguments {
@@ -37,6 +43,10 @@ struct Arguments {
     std::optional<std::string> loudness;
     std::optional<std::string> peak;
     bool dither = false;
+    std::optional<std::string> voice;
+    std::optional<std::string> speed;
+    std::optional<std::string> pitch;
+    std::optional<std::string> say;
 };
 
 // Options may stand anywhere, as "--name value" or "--name=value"; after
@@ -53,9 +63,13 @@ std::optional<SoundFormat> ParseFormat(std::string_view text);
 SourceWidth WidthOption(const Arguments& args);
 SoundFormat FormatOption(const Arguments& args);
 
+// --voice, --speed and --pitch over the synthesizer's defaults (Russian).
+// Their ranges are the synthesizer's to check.
+SpeechOptions SpeechOptionsOf(const Arguments& args);
+
 // The grid row of the fragment that NUMBER (as the list shows it) names;
 // wrong usage when it names no listed fragment.
-// --loudness, --peak and --dither for audio files; wrong usage for a value
+// --loudness, --peak and --dither for audio files and speech; wrong usage for a value
 // that is no number in range, or for both levels at once.
 GainOptions GainOption(const Arguments& args);
 

@@ -34,20 +34,28 @@ void PrintHelp(std::ostream& out) {
         << "  --format FORMAT      pcm22050 (default), pcm11025 or adpcm\n"
         << "  --description TEXT   up to 21 characters; empty: the file's name. change\n"
         << "                       keeps the current description when it is not given\n"
-        << "GAIN, for audio files:\n"
+        << "  --say TEXT           change: speak TEXT over the fragment, like say\n"
+        << "SPEECH, for spoken text:\n"
+        << "  --voice NAME         a language or a voice's name as `voices` lists them, a\n"
+        << "                       variant after '+' (ru+f3); default ru, Russian\n"
+        << "  --speed WPM          words per minute, 80 to 450 (default 175)\n"
+        << "  --pitch 0-99         the voice's pitch (default 50)\n"
+        << "GAIN, for audio files and speech:\n"
         << "  --loudness LUFS      bring the integrated loudness (EBU R128) to LUFS, -70..0\n"
         << "  --peak DBFS          bring the sample peak to DBFS, -60..0\n"
         << "  --dither             triangular dither of one 8-bit step before the PCM\n"
         << "                       formats keep their top 8 bits\n"
         << "                       Either level is limited so that nothing clips.\n"
-        << "add and change report the stored fragment: duration, rate, format, peak, gain,\n"
-        << "samples that would have clipped and, for ADPCM, the signal-to-noise ratio of\n"
-        << "what the device plays.\n"
+        << "add, change, say and build report the stored fragment: duration, rate, format,\n"
+        << "peak, gain, samples that would have clipped and, for ADPCM, the signal-to-noise\n"
+        << "ratio of what the device plays.\n"
         << "\nManifest (build): one fragment per line, separated by TABs:\n"
         << "  FILE  FORMAT  WIDTH  DESCRIPTION\n"
         << "FILE is relative to the manifest's folder; WIDTH counts for RAW files only; the\n"
-        << "description may be left out. Blank lines and lines starting with '#' are\n"
-        << "skipped. The first refused line is named and nothing is written.\n"
+        << "description may be left out. A FILE say:TEXT speaks TEXT with build's speech\n"
+        << "options; WIDTH may then be empty or left out, and the description defaults to\n"
+        << "the text. Blank lines and lines starting with '#' are skipped. The first\n"
+        << "refused line is named and nothing is written.\n"
         << "\nTexts are UTF-8 and are stored in code page 1251.\n"
         << "Exit status: 0 success, 1 refused, 2 wrong usage, 3 input/output error,\n"
         << "130 play stopped by Ctrl+C.\n";
@@ -61,7 +69,8 @@ void PrintUsageHint(std::ostream& err, const Command* command) {
     }
 }
 
-int RunCommand(const Command& command, std::span<const std::string> args, std::ostream& out) {
+int RunCommand(const Command& command, std::span<const std::string> args, std::ostream& out,
+               std::ostream& err) {
     const Arguments parsed = ParseArguments(args, command.options);
     if (parsed.positional.size() < command.minPositional) {
         throw UsageError(std::string(command.name) + ": missing arguments");
@@ -69,7 +78,7 @@ int RunCommand(const Command& command, std::span<const std::string> args, std::o
     if (parsed.positional.size() > command.maxPositional) {
         throw UsageError(std::string(command.name) + ": too many arguments");
     }
-    return command.run({parsed, out});
+    return command.run({parsed, out, err});
 }
 
 }  // namespace
@@ -99,7 +108,7 @@ int RunCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
 
     int status = kSuccess;
     try {
-        status = RunCommand(*command, args.subspan(1), out);
+        status = RunCommand(*command, args.subspan(1), out, err);
     } catch (const CliFailure& failure) {
         err << failure.what() << '\n';
         if (failure.status() == kWrongUsage) PrintUsageHint(err, &*command);

@@ -14,12 +14,14 @@
 #include "cli/manifest.h"
 #include "cli/play_command.h"
 #include "image/catalogue_check.h"
+#include "image/codepage.h"
 #include "image/fragment_list.h"
 #include "image/fragment_storage.h"
 #include "image/grid_rules.h"
 #include "image/memory_image.h"
 #include "io/byte_stream.h"
 #include "project/project.h"
+#include "source/speech.h"
 
 namespace sonabank::cli {
 
@@ -76,6 +78,47 @@ void PrintQuality(std::ostream& out, int number, const QualityReport& report) {
 
 void PrintQuality(std::ostream& out, const Outcome& outcome) {
     if (outcome.quality) PrintQuality(out, outcome.row - 1, *outcome.quality);
+}
+
+// The synthesizer's refusals; a voice, speed or pitch it does not take is
+// wrong usage.
+void CheckSpeech(const Outcome& outcome, std::string_view where) {
+    if (!outcome.speechError) return;
+    const SpeechError& error = *outcome.speechError;
+    const std::string message =
+        (where.empty() ? std::string() : std::string(where) + ": ") + SpeechErrorText(error);
+    if (error.failure == SpeechFailure::BadSetting) throw UsageError(message);
+    if (error.failure == SpeechFailure::UnknownVoice) {
+        throw UsageError(message + "; `sonabank-cli voices` lists them");
+    }
+    throw CliFailure(kRefused, message);
+}
+
+// A text longer than the description field is cut; the command says so.
+void WarnIfCut(std::ostream& err, std::string_view where, const SpokenFragment& fragment) {
+    const std::string stored = Utf8ToCp1251(SpokenDescription(fragment));
+    if (stored.size() <= DESCRIPTION_WIDTH) return;
+    err << "warning: " << where << (where.empty() ? "" : ": ") << "description stored as \""
+        << Cp1251ToUtf8(stored.substr(0, DESCRIPTION_WIDTH)) << "\" (cut to " << DESCRIPTION_WIDTH
+        << " characters)\n";
+}
+
+// A fragment spoken from `text` with the speech, format and gain options.
+SpokenFragment SpokenOf(const Arguments& args, std::string text, std::string description) {
+    return {std::move(text), SpeechOptionsOf(args), FormatOption(args), GainOption(args),
+            std::move(description)};
+}
+
+// Speaks a new fragment, or over the one of `row`; ends the command unless
+// that succeeded.
+Outcome SpeakInto(const CommandContext& c, Project& project, std::optional<int> row,
+                  const SpokenFragment& fragment, std::string_view where) {
+    const Outcome outcome =
+        row ? project.ChangeSpoken(*row, fragment) : project.AddSpoken(fragment);
+    CheckSpeech(outcome, where);
+    Check(outcome, where, where);
+    WarnIfCut(c.err, where, fragment);
+    return outcome;
 }
 
 int RunNew(const CommandContext& c) {
@@ -142,6 +185,19 @@ int RunChange(const CommandContext& c) {
     Project project = Load(path);
     const int row = FragmentRowOf(c.args.positional[1], ListFragments(project.image()));
     const bool withFile = c.args.positional.size() > 2;
+    if (c.args.say) {
+        if (withFile || c.args.width) {
+            throw UsageError("--say takes the place of FILE and --width");
+        }
+        const Outcome changed = SpeakInto(
+            c, project, row, SpokenOf(c.args, *c.args.say, c.args.description.value_or("")), {});
+        Check(project.Save(), path);
+        PrintQuality(c.out, changed);
+        return kSuccess;
+    }
+    if (c.args.voice || c.args.speed || c.args.pitch) {
+        throw UsageError("--voice, --speed and --pitch need --say");
+    }
     if (!withFile &&
         (c.args.width || c.args.format || c.args.loudness || c.args.peak || c.args.dither)) {
         throw UsageError(
@@ -156,6 +212,17 @@ int RunChange(const CommandContext& c) {
     Check(changed, ImportWhere(changed, fragment.path));
     Check(project.Save(), path);
     PrintQuality(c.out, changed);
+    return kSuccess;
+}
+
+int RunSay(const CommandContext& c) {
+    const std::string& path = c.args.positional[0];
+    Project project = Load(path);
+    const Outcome added =
+        SpeakInto(c, project, std::nullopt,
+                  SpokenOf(c.args, c.args.positional[1], c.args.description.value_or("")), {});
+    Check(project.Save(), path);
+    PrintQuality(c.out, added);
     return kSuccess;
 }
 
@@ -213,10 +280,17 @@ int RunBuild(const CommandContext& c) {
     const fs::path folder = fs::path(manifestPath).parent_path();
 
     const GainOptions gain = GainOption(c.args);
+    const SpeechOptions speech = SpeechOptionsOf(c.args);
     Project project;
     std::vector<Outcome> added;
     for (const ManifestEntry& entry : entries) {
         const std::string where = manifestPath + ":" + std::to_string(entry.line);
+        if (entry.rawPath.starts_with(kSayPrefix)) {
+            const SpokenFragment fragment{entry.rawPath.substr(kSayPrefix.size()), speech,
+                                          entry.format, gain, entry.description};
+            added.push_back(SpeakInto(c, project, std::nullopt, fragment, where));
+            continue;
+        }
         // An empty path stays empty, so that it is refused as no file at all.
         const RawFragment fragment{
             entry.rawPath.empty() ? std::string() : (folder / entry.rawPath).string(), entry.width,
@@ -246,6 +320,15 @@ int RunCheck(const CommandContext& c) {
     return kSuccess;
 }
 
+int RunVoices(const CommandContext& c) {
+    const std::string language = c.args.positional.empty() ? std::string() : c.args.positional[0];
+    const VoiceList list = ListVoices(language);
+    if (list.error) throw CliFailure(kRefused, SpeechErrorText(*list.error));
+    if (list.voices.empty()) throw CliFailure(kRefused, "no voice speaks \"" + language + "\"");
+    for (const Voice& voice : list.voices) c.out << voice.language << '\t' << voice.name << '\n';
+    return kSuccess;
+}
+
 constexpr Command kCommands[] = {
     {"new", "IMAGE [--force]", "write a fresh image; --force replaces an existing file", 1, 1,
      kOptForce, RunNew},
@@ -259,9 +342,14 @@ constexpr Command kCommands[] = {
     {"add", "IMAGE FILE [--width 8|16] [--format FORMAT] [--description TEXT] [GAIN]",
      "store a sound file as a new fragment behind the last one and report its quality", 2, 2,
      kOptWidth | kOptFormat | kOptDescription | kOptGain, RunAdd},
-    {"change", "IMAGE NUMBER [FILE] [--width 8|16] [--format FORMAT] [--description TEXT] [GAIN]",
-     "replace a fragment by a sound file, or without one rewrite only its description", 2, 3,
-     kOptWidth | kOptFormat | kOptDescription | kOptGain, RunChange},
+    {"change",
+     "IMAGE NUMBER [FILE | --say TEXT [SPEECH]] [--width 8|16] [--format FORMAT] "
+     "[--description TEXT] [GAIN]",
+     "replace a fragment by a sound file or by speech, or rewrite only its description", 2, 3,
+     kOptWidth | kOptFormat | kOptDescription | kOptGain | kOptSay | kOptSpeech, RunChange},
+    {"say", "IMAGE TEXT [SPEECH] [--format FORMAT] [--description TEXT] [GAIN]",
+     "speak TEXT into a new fragment behind the last one; the description defaults to TEXT", 2, 2,
+     kOptSpeech | kOptFormat | kOptDescription | kOptGain, RunSay},
     {"delete", "IMAGE NUMBER", "remove a fragment", 2, 2, 0, RunDelete},
     {"copyright", "IMAGE TEXT", "set the copyright text (up to 28 characters)", 2, 2, 0,
      RunCopyright},
@@ -272,10 +360,13 @@ constexpr Command kCommands[] = {
     {"play", "IMAGE NUMBER",
      "play a fragment through the system's sound output until it ends; Ctrl+C stops it", 2, 2, 0,
      RunPlay},
-    {"build", "IMAGE MANIFEST [--loudness LUFS | --peak DBFS] [--dither]",
-     "make a fresh image from a manifest; the gain options apply to each audio file", 2, 2,
-     kOptGain, RunBuild},
+    {"build", "IMAGE MANIFEST [SPEECH] [GAIN]",
+     "make a fresh image from a manifest; GAIN applies to its audio files and spoken lines", 2, 2,
+     kOptGain | kOptSpeech, RunBuild},
     {"check", "IMAGE", "report every broken invariant of the catalogue", 1, 1, 0, RunCheck},
+    {"voices", "[LANGUAGE]",
+     "the speech voices, or those speaking LANGUAGE (ru, en, ...), best first: language, name", 0,
+     1, 0, RunVoices},
 };
 
 }  // namespace

@@ -15,6 +15,7 @@ namespace sonabank::cli {
 struct CommandContext {
     const Arguments& args;
     std::ostream& out;
+    std::ostream& err;  // warnings of a command that succeeds
 };
 
 struct Command {

@@ -40,7 +40,10 @@ std::vector<ManifestEntry> ParseManifest(std::string_view text, std::string_view
 
         const std::string where = std::string(name) + ":" + std::to_string(lineNumber) + ": ";
         const auto fields = SplitTabs(line);
-        if (fields.size() < 3 || fields.size() > 4) {
+        // Spoken text has no sample width: its column may be empty or left
+        // out when no description follows.
+        const bool spoken = fields[0].starts_with(kSayPrefix);
+        if (fields.size() < (spoken ? 2u : 3u) || fields.size() > 4) {
             throw UsageError(where +
                              "expected FILE, FORMAT, WIDTH and DESCRIPTION separated by TABs");
         }
@@ -49,7 +52,8 @@ std::vector<ManifestEntry> ParseManifest(std::string_view text, std::string_view
             throw UsageError(where + "format must be pcm22050, pcm11025 or adpcm, not \"" +
                              std::string(fields[1]) + "\"");
         }
-        const auto width = ParseWidth(fields[2]);
+        const bool noWidth = spoken && (fields.size() < 3 || fields[2].empty());
+        const auto width = noWidth ? SourceWidth::Bits16 : ParseWidth(fields[2]);
         if (!width) {
             throw UsageError(where + "width must be 8 or 16, not \"" + std::string(fields[2]) +
                              "\"");

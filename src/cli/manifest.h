@@ -13,6 +13,9 @@
 
 namespace sonabank::cli {
 
+// A path of this form is text to speak instead of a file.
+inline constexpr std::string_view kSayPrefix = "say:";
+
 struct ManifestEntry {
     int line = 0;         // 1-based, for messages
     std::string rawPath;  // the sound file as written, relative to the manifest's folder

@@ -111,14 +111,49 @@ Outcome Project::Import(std::optional<int> replacedRow, const RawFragment& fragm
             refused.detail = std::move(converted.detail);
             return refused;
         }
-        DeviceSoundSource source(converted.sound.samples);
-        Outcome stored = Store(replacedRow, source, fragment.format, description);
-        if (stored.quality) {
-            stored.quality->gainDb = converted.sound.gainDb;
-            stored.quality->clippedSamples = converted.sound.clippedSamples;
-        }
-        return stored;
+        return StoreSound(replacedRow, converted.sound, fragment.format, description);
     });
+}
+
+std::string SpokenDescription(const SpokenFragment& fragment) {
+    const std::string description = TrimDescription(fragment.description);
+    return description.empty() ? TrimDescription(fragment.text) : description;
+}
+
+Outcome Project::AddSpoken(const SpokenFragment& fragment) {
+    if (const auto refusal = AddRefusal()) return Refused(refusal);
+    return ImportSpoken(std::nullopt, fragment);
+}
+
+Outcome Project::ChangeSpoken(int row, const SpokenFragment& fragment) {
+    CheckRow(row);
+    return ImportSpoken(row, fragment);
+}
+
+Outcome Project::ImportSpoken(std::optional<int> replacedRow, const SpokenFragment& fragment) {
+    const Speech speech = Speak(fragment.text, fragment.speech);
+    if (!speech.ok()) {
+        Outcome refused;
+        refused.speechError = speech.error;
+        return refused;
+    }
+    // The synthesizer's 22050 Hz through the chain an audio file takes.
+    const DeviceSound sound = ConvertToDevice(std::span(speech.samples), speech.sampleRate,
+                                              fragment.format, fragment.gain);
+    return Run([&] {
+        return StoreSound(replacedRow, sound, fragment.format, SpokenDescription(fragment));
+    });
+}
+
+Outcome Project::StoreSound(std::optional<int> replacedRow, const DeviceSound& sound,
+                            SoundFormat format, const std::string& description) {
+    DeviceSoundSource source(sound.samples);
+    Outcome stored = Store(replacedRow, source, format, description);
+    if (stored.quality) {
+        stored.quality->gainDb = sound.gainDb;
+        stored.quality->clippedSamples = sound.clippedSamples;
+    }
+    return stored;
 }
 
 Outcome Project::Store(std::optional<int> replacedRow, SampleSource& source, SoundFormat format,

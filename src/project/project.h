@@ -16,6 +16,7 @@
 #include "image/refusal.h"
 #include "source/device_conversion.h"
 #include "source/raw_file_source.h"
+#include "source/speech.h"
 
 namespace sonabank {
 
@@ -26,8 +27,10 @@ struct Outcome {
     std::optional<int> ioError;
     int row = 0;              // Add and Change: the grid row of the stored fragment
     std::string detail = {};  // why an audio file could not be decoded, in the decoder's words
-    std::optional<QualityReport> quality = {};  // Add and Change with a file: what was stored
-    bool ok() const { return !refusal && !ioError; }
+    std::optional<QualityReport> quality = {};  // Add and Change with sound: what was stored
+    // Speech: the synthesizer could not speak the text as asked.
+    std::optional<SpeechError> speechError = {};
+    bool ok() const { return !refusal && !ioError && !speechError; }
 };
 
 // A sound file and how it is to be stored. A file whose first bytes announce
@@ -40,6 +43,18 @@ struct RawFragment {
     std::string description;  // UTF-8, as typed: trimmed, and the file's name when empty
     GainOptions gain = {};    // audio files only
 };
+
+// Text to be spoken and how it is to be stored.
+struct SpokenFragment {
+    std::string text;  // UTF-8
+    SpeechOptions speech;
+    SoundFormat format = SoundFormat::PCM_22050;
+    GainOptions gain;
+    std::string description;  // UTF-8, as typed: trimmed, and the text when empty
+};
+
+// The description a spoken fragment is stored with, before the field cuts it.
+std::string SpokenDescription(const SpokenFragment& fragment);
 
 class Project {
   public:
@@ -75,6 +90,10 @@ class Project {
     // The fragment of `row`, replaced by the file; without a file only its
     // description is rewritten.
     Outcome Change(int row, const RawFragment& fragment);
+    // Speech in place of a file; the text is spoken before anything else is
+    // looked at but Add's limit of fragments.
+    Outcome AddSpoken(const SpokenFragment& fragment);
+    Outcome ChangeSpoken(int row, const SpokenFragment& fragment);
     Outcome Describe(int row, std::string_view description);
     Outcome Delete(int row);
     Outcome SetCopyright(std::string_view text);
@@ -87,6 +106,10 @@ class Project {
     // Encodes and places the samples of `source`, measuring them on the way.
     Outcome Store(std::optional<int> replacedRow, SampleSource& source, SoundFormat format,
                   const std::string& description);
+    Outcome ImportSpoken(std::optional<int> replacedRow, const SpokenFragment& fragment);
+    // Store() for converted samples, with the conversion's figures in the report.
+    Outcome StoreSound(std::optional<int> replacedRow, const DeviceSound& sound, SoundFormat format,
+                       const std::string& description);
     // Writes the image to `path`; the file name changes only on success.
     Outcome SaveTo(const std::string& path, std::optional<std::string_view> copyright);
 

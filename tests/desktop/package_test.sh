@@ -26,12 +26,12 @@ Version=$version
 Architecture=$arch
 Section=sound
 FIELDS
-    # Depends comes from the binaries' libraries, and by hand for the sound
-    # libraries that are opened on the first Play.
+    # Depends comes from the binaries' libraries, and by hand for the libraries
+    # opened with dlopen: sound output on the first Play, the speech synthesizer.
     local depends
     depends=$(dpkg-deb -f "$deb" Depends)
     local lib
-    for lib in libc6 libstdc++6 libqt6widgets6 libpulse0 libasound2; do
+    for lib in libc6 libstdc++6 libqt6widgets6 libpulse0 libasound2 libespeak-ng1; do
         [[ $depends == *"$lib "* || $depends == *"$lib" || $depends == *"$lib,"* ]] ||
             fail "Depends lacks $lib: $depends"
     done
