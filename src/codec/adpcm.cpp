@@ -30,15 +30,59 @@ constexpr std::int32_t WeightedStep(std::int32_t step, int bits) {
     return ((bits & 4) ? step : 0) + ((bits & 2) ? step >> 1 : 0) + ((bits & 1) ? step >> 2 : 0);
 }
 
-// The signed predictor change of each code at each step index (index * 16 +
-// code), for the decoder.
-constexpr std::array<std::int32_t, (MAX_STEP_INDEX + 1)* 16> kPredictorDelta = [] {
-    std::array<std::int32_t, (MAX_STEP_INDEX + 1) * 16> table{};
+// What a code does at a step index (index * 16 + code), for the decoder: the
+// signed predictor change, and the bounds the predictor is clamped to when
+// this code follows another one in the same byte. Clamping twice in a row,
+// to -32767..32767 after the first code and again after the second, is one
+// clamp of the sum of both changes to the range shifted by the second change
+// and cut to -32767..32767; so a byte costs the predictor one add and one
+// clamp on its path from byte to byte.
+struct DecoderStep {
+    std::int32_t delta;
+    std::int16_t low;
+    std::int16_t high;
+};
+
+constexpr std::array<DecoderStep, (MAX_STEP_INDEX + 1)* 16> kDecoderSteps = [] {
+    std::array<DecoderStep, (MAX_STEP_INDEX + 1) * 16> table{};
     for (int index = 0; index <= MAX_STEP_INDEX; ++index) {
         const std::int32_t step = kStepSize[index];
         for (int code = 0; code < 16; ++code) {
             const std::int32_t vpdiff = (step >> 3) + WeightedStep(step, code & 7);
-            table[index * 16 + code] = (code & 8) ? -vpdiff : vpdiff;
+            const std::int32_t delta = (code & 8) ? -vpdiff : vpdiff;
+            table[index * 16 + code] = {
+                delta, static_cast<std::int16_t>(-PREDICTOR_LIMIT + std::max(delta, 0)),
+                static_cast<std::int16_t>(PREDICTOR_LIMIT + std::min(delta, 0))};
+        }
+    }
+    return table;
+}();
+
+constexpr int NextIndex(int index, int code) {
+    return std::clamp(index + kIndexAdjust[code], 0, MAX_STEP_INDEX);
+}
+
+// The step index after one code, times 16: where the record of the byte's
+// second code begins in kDecoderSteps.
+constexpr std::array<std::uint16_t, (MAX_STEP_INDEX + 1)* 16> kNextStepRow = [] {
+    std::array<std::uint16_t, (MAX_STEP_INDEX + 1) * 16> table{};
+    for (int index = 0; index <= MAX_STEP_INDEX; ++index) {
+        for (int code = 0; code < 16; ++code) {
+            table[index * 16 + code] = static_cast<std::uint16_t>(NextIndex(index, code) * 16);
+        }
+    }
+    return table;
+}();
+
+// The step index after a whole byte, by byte and then by step index. This
+// lookup is the decoder's only serial path, one load per byte; laid out by
+// byte first, its row is found before the index is known.
+constexpr std::array<std::uint8_t, 256 * (MAX_STEP_INDEX + 1)> kIndexAfterByte = [] {
+    std::array<std::uint8_t, 256 * (MAX_STEP_INDEX + 1)> table{};
+    for (int byte = 0; byte < 256; ++byte) {
+        for (int index = 0; index <= MAX_STEP_INDEX; ++index) {
+            table[byte * (MAX_STEP_INDEX + 1) + index] = static_cast<std::uint8_t>(
+                NextIndex(NextIndex(index, byte >> 4), byte & 15));
         }
     }
     return table;
@@ -84,7 +128,7 @@ constexpr std::array<EncoderStep, (MAX_STEP_INDEX + 1)* 8> kEncoderSuccessors = 
     for (int index = 0; index <= MAX_STEP_INDEX; ++index) {
         for (int magnitude = 0; magnitude < 8; ++magnitude) {
             table[index * 8 + magnitude] =
-                MakeEncoderStep(std::clamp(index + kIndexAdjust[magnitude], 0, MAX_STEP_INDEX));
+                MakeEncoderStep(NextIndex(index, magnitude));
         }
     }
     return table;
@@ -116,9 +160,9 @@ struct Cursor {
     // between calls the state passes through memory, and this keeps a table
     // load off the path from one call's index to the next.
     std::int32_t Advance(unsigned code) {
-        const std::int32_t delta = kPredictorDelta[static_cast<unsigned>(index) * 16 + code];
+        const std::int32_t delta = kDecoderSteps[static_cast<unsigned>(index) * 16 + code].delta;
         predictor = std::clamp(predictor + delta, -PREDICTOR_LIMIT, PREDICTOR_LIMIT);
-        index = std::clamp(index + kIndexAdjust[code], 0, MAX_STEP_INDEX);
+        index = NextIndex(index, static_cast<int>(code));
         return predictor;
     }
 };
@@ -187,13 +231,22 @@ void AdpcmDecodeRun(AdpcmState& shared, std::span<const std::uint8_t> stored,
     }
     // The state lives in registers for the run and goes back to the shared
     // instance at the end, as if AdpcmDecode had been called per code.
-    Cursor state{0, 0};
+    std::int32_t predictor = 0;
+    std::uint32_t index = 0;
     std::uint8_t* dst = out.data();
     for (const std::uint8_t byte : stored) {
-        *dst++ = ToUnsigned8(state.Advance(byte >> 4));
-        *dst++ = ToUnsigned8(state.Advance(byte & 15u));
+        const std::uint8_t* indexAfter = &kIndexAfterByte[byte * (MAX_STEP_INDEX + 1u)];
+        const std::uint32_t first = index * 16 + (byte >> 4);
+        const DecoderStep& high = kDecoderSteps[first];
+        const DecoderStep& low = kDecoderSteps[kNextStepRow[first] + (byte & 15u)];
+        *dst++ = ToUnsigned8(
+            std::clamp(predictor + high.delta, -PREDICTOR_LIMIT, PREDICTOR_LIMIT));
+        predictor = std::min(std::max(predictor + (high.delta + low.delta), std::int32_t{low.low}),
+                             std::int32_t{low.high});
+        *dst++ = ToUnsigned8(predictor);
+        index = indexAfter[index];
     }
-    state.Store(shared);
+    Cursor{predictor, static_cast<std::int32_t>(index)}.Store(shared);
 }
 
 }  // namespace sonabank
