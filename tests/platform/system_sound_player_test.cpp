@@ -95,7 +95,9 @@ TEST_F(SystemSoundPlayerTest, StopSilencesAtOnceAndLetsGoOfTheImage) {
 }
 
 TEST_F(SystemSoundPlayerTest, SurvivesPlayStopPlayCyclesAndStillPlays) {
-    const std::vector<std::uint8_t> wave = ToneWave({SoundFormat::PCM_22050, 1000, 0.1});
+    // Static: the test ends with the sound still playing, and the player reads
+    // the wave until the fixture's teardown stops it.
+    static const std::vector<std::uint8_t> wave = ToneWave({SoundFormat::PCM_22050, 1000, 0.1});
     // Stops land while the stream opens, while it is written and while it drains.
     for (int cycle = 0; cycle < 200; ++cycle) {
         player_->Play(wave);

@@ -79,6 +79,14 @@ await() {
 grid_y() {
     if [ "$1" = empty ]; then echo 300; else echo $((29 + 19 + ($1 - 1) * 18 + 9)); fi
 }
+# Two clicks on one spot within the double-click interval are a double-click,
+# which opens the fragment dialog; successive clicks therefore alternate
+# between two columns, far enough apart never to count as one.
+clicks=0
+next_x() {
+    clicks=$((clicks + 1))
+    x=$((150 + clicks % 2 * 150))
+}
 
 step=0
 while read -r -u 4 action arg focus rows; do
@@ -88,8 +96,8 @@ while read -r -u 4 action arg focus rows; do
         start) ;;
         key) xdotool key "$arg" ;;
         type) xdotool type --delay 100 "${arg//_/ }" ;;
-        click) xdotool mousemove --window "$wid" 300 "$(grid_y "$arg")" click 1 ;;
-        ctrl-click) xdotool mousemove --window "$wid" 300 "$(grid_y "$arg")" keydown ctrl click 1 keyup ctrl ;;
+        click) next_x; xdotool mousemove --window "$wid" "$x" "$(grid_y "$arg")" click 1 ;;
+        ctrl-click) next_x; xdotool mousemove --window "$wid" "$x" "$(grid_y "$arg")" keydown ctrl click 1 keyup ctrl ;;
         shot) ;;
         *) fail "unknown action $action" ;;
     esac
