@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/output_stream.h"
-#include "platform/shared_library.h"
+#include "io/shared_library.h"
 
 namespace sonabank {
 

@@ -8,7 +8,7 @@
 #include <algorithm>
 
 #include "platform/output_stream.h"
-#include "platform/shared_library.h"
+#include "io/shared_library.h"
 
 namespace sonabank {
 
@@ -76,7 +76,7 @@ OpenedStream OpenPulseStream(std::uint32_t rate, std::size_t length) {
     const PulseApi& pulse = Pulse();
     if (!pulse.error.empty()) return {nullptr, "PulseAudio: " + pulse.error};
 
-    const pa_sample_spec spec{PA_SAMPLE_U8, rate, 1};
+    const pa_sample_spec format{PA_SAMPLE_U8, rate, 1};
     // By default the server holds about 2 s and starts playing once it is
     // full: a shorter sound would start only at the drain. A sound shorter
     // than the buffer fills it, so it starts once written.
@@ -86,7 +86,7 @@ OpenedStream OpenPulseStream(std::uint32_t rate, std::size_t length) {
     const pa_buffer_attr attributes{unset, buffer, unset, unset, unset};
     int error = 0;
     pa_simple* stream = pulse.simpleNew(nullptr, "Sonabank", PA_STREAM_PLAYBACK, nullptr,
-                                        "fragment", &spec, nullptr, &attributes, &error);
+                                        "fragment", &format, nullptr, &attributes, &error);
     if (!stream) return {nullptr, ErrorText(error)};
     return {std::make_unique<PulseStream>(stream), {}};
 }

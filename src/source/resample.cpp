@@ -13,12 +13,12 @@ namespace {
 soxr_t CreateResampler(int fromRate, int toRate, ResampleQuality quality) {
     if (fromRate == toRate) return nullptr;
     const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
-    const soxr_quality_spec_t spec =
+    const soxr_quality_spec_t settings =
         soxr_quality_spec(quality == ResampleQuality::VeryHigh ? SOXR_VHQ : SOXR_HQ, 0);
     // One thread: the work is one channel, and its setup would cost more.
     const soxr_runtime_spec_t runtime = soxr_runtime_spec(1);
     soxr_error_t error = nullptr;
-    soxr_t resampler = soxr_create(fromRate, toRate, 1, &error, &io, &spec, &runtime);
+    soxr_t resampler = soxr_create(fromRate, toRate, 1, &error, &io, &settings, &runtime);
     if (error) throw std::runtime_error(std::string("soxr: ") + error);
     return resampler;
 }

@@ -1,6 +1,5 @@
 #include "source/speech.h"
 
-#include <dlfcn.h>
 #include <espeak-ng/espeak_ng.h>
 #include <espeak-ng/speak_lib.h>
 #include <fcntl.h>
@@ -14,6 +13,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+
+#include "io/shared_library.h"
 
 namespace sonabank {
 
@@ -87,32 +88,21 @@ struct Espeak {
 };
 Espeak espeak;
 
-template <typename Function>
-bool Bind(void* library, Function*& function, const char* name) {
-    function = reinterpret_cast<Function*>(::dlsym(library, name));
-    if (!function) std::fprintf(stderr, "no %s in the library", name);
-    return function != nullptr;
-}
-
 int InitializeLibrary(const std::string& dataPath) {
-    // Never closed: the child ends with it.
-    void* library = ::dlopen("libespeak-ng.so.1", RTLD_NOW | RTLD_LOCAL);
-    if (!library) {
-        std::fputs(::dlerror(), stderr);
-        return kChildNoLibrary;
-    }
+    SharedLibrary library("libespeak-ng.so.1");
     Espeak& e = espeak;
-    if (!Bind(library, e.InitializePath, "espeak_ng_InitializePath") ||
-        !Bind(library, e.Initialize, "espeak_ng_Initialize") ||
-        !Bind(library, e.PrintStatusCodeMessage, "espeak_ng_PrintStatusCodeMessage") ||
-        !Bind(library, e.ClearErrorContext, "espeak_ng_ClearErrorContext") ||
-        !Bind(library, e.InitializeOutput, "espeak_ng_InitializeOutput") ||
-        !Bind(library, e.SetVoiceByName, "espeak_ng_SetVoiceByName") ||
-        !Bind(library, e.SetParameter, "espeak_ng_SetParameter") ||
-        !Bind(library, e.GetSampleRate, "espeak_ng_GetSampleRate") ||
-        !Bind(library, e.SetSynthCallback, "espeak_SetSynthCallback") ||
-        !Bind(library, e.Synthesize, "espeak_ng_Synthesize") ||
-        !Bind(library, e.ListVoices, "espeak_ListVoices")) {
+    if (!library.Bind(e.InitializePath, "espeak_ng_InitializePath") ||
+        !library.Bind(e.Initialize, "espeak_ng_Initialize") ||
+        !library.Bind(e.PrintStatusCodeMessage, "espeak_ng_PrintStatusCodeMessage") ||
+        !library.Bind(e.ClearErrorContext, "espeak_ng_ClearErrorContext") ||
+        !library.Bind(e.InitializeOutput, "espeak_ng_InitializeOutput") ||
+        !library.Bind(e.SetVoiceByName, "espeak_ng_SetVoiceByName") ||
+        !library.Bind(e.SetParameter, "espeak_ng_SetParameter") ||
+        !library.Bind(e.GetSampleRate, "espeak_ng_GetSampleRate") ||
+        !library.Bind(e.SetSynthCallback, "espeak_SetSynthCallback") ||
+        !library.Bind(e.Synthesize, "espeak_ng_Synthesize") ||
+        !library.Bind(e.ListVoices, "espeak_ListVoices")) {
+        std::fputs(library.error().c_str(), stderr);
         return kChildNoLibrary;
     }
     e.InitializePath(dataPath.empty() ? nullptr : dataPath.c_str());
@@ -153,9 +143,9 @@ int SpeakInChild(int fd, const std::string& text, const SpeechOptions& options) 
 
 int ListInChild(int fd, const std::string& language, const std::string& dataPath) {
     if (const int status = InitializeLibrary(dataPath); status != kChildDone) return status;
-    espeak_VOICE spec{};
-    spec.languages = language.c_str();
-    const espeak_VOICE** voices = espeak.ListVoices(language.empty() ? nullptr : &spec);
+    espeak_VOICE wanted{};
+    wanted.languages = language.c_str();
+    const espeak_VOICE** voices = espeak.ListVoices(language.empty() ? nullptr : &wanted);
     std::string lines;
     for (; voices && *voices; ++voices) {
         const espeak_VOICE& voice = **voices;

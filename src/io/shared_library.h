@@ -1,7 +1,7 @@
 #pragma once
 
-// A system library opened with dlopen on first use, so that a process that
-// never plays loads no audio library.
+// A system library opened with dlopen on first use, so that a process loads
+// the sound output and the speech synthesizer only when it needs them.
 
 #include <dlfcn.h>
 
@@ -10,7 +10,8 @@
 namespace sonabank {
 
 // Never closed: the sound libraries keep threads and handlers that may
-// outlive any one stream, and unloading them under those is a crash.
+// outlive any one stream, and unloading them under those is a crash; the
+// synthesizer's process ends with it.
 class SharedLibrary {
   public:
     explicit SharedLibrary(const char* soname) : handle_(dlopen(soname, RTLD_NOW | RTLD_LOCAL)) {
