@@ -9,17 +9,16 @@ namespace sonabank::cli {
 
 namespace {
 
-// An option either takes a value or is a flag: exactly one of the two
-// members is set.
 struct OptionSpec {
     std::string_view name;
     Option option;
-    std::optional<std::string> Arguments::*value;
-    bool Arguments::*flag;
+    std::optional<std::string> Arguments::*value;  // nullptr for a flag
+    bool Arguments::*flag;                          // nullptr for a value
 };
 
 constexpr OptionSpec kOptions[] = {
     {"--force", kOptForce, nullptr, &Arguments::force},
+    {"--json", kOptJson, nullptr, &Arguments::json},
     {"--width", kOptWidth, &Arguments::width, nullptr},
     {"--format", kOptFormat, &Arguments::format, nullptr},
     {"--description", kOptDescription, &Arguments::description, nullptr},
@@ -53,7 +52,7 @@ Arguments ParseArguments(std::span<const std::string> args, unsigned allowedOpti
     bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (optionsEnded || arg.size() < 2 || !arg.starts_with("--")) {
+        if (optionsEnded || arg.size() < 2 || !arg.starts_with('-')) {
             parsed.positional.push_back(arg);
             continue;
         }
@@ -68,7 +67,7 @@ Arguments ParseArguments(std::span<const std::string> args, unsigned allowedOpti
         if (known == std::end(kOptions) || !(allowedOptions & known->option)) {
             throw UsageError("unknown option " + std::string(name));
         }
-        if (known->flag) {
+        if (!known->value) {
             if (equals != std::string::npos)
                 throw UsageError(std::string(name) + " takes no value");
             bool& flag = parsed.*(known->flag);

@@ -31,11 +31,13 @@ enum Option : unsigned {
     kOptPitch = 1u << 9,
     kOptSay = 1u << 10,
     kOptSpeech = kOptVoice | kOptSpeed | kOptPitch,
+    kOptJson = 1u << 11,
 };
 
 struct Arguments {
     std::vector<std::string> positional;
     bool force = false;
+    bool json = false;
     std::optional<std::string> width;
     std::optional<std::string> format;
     // Absent and empty differ: change keeps the description when absent.
@@ -50,7 +52,8 @@ struct Arguments {
 };
 
 // Options may stand anywhere, as "--name value" or "--name=value"; after
-// "--" everything is positional. Throws a usage error for an option the
+// "--" everything is positional. Any other word that starts with "-" (but "-"
+// alone) is an unknown option. Throws a usage error for an option the
 // command does not take, a missing value or a repeated option.
 Arguments ParseArguments(std::span<const std::string> args, unsigned allowedOptions);
 

@@ -1,10 +1,15 @@
 #include "cli/cli.h"
 
+#include <errno.h>
+
 #include <algorithm>
+#include <cstring>
+#include <new>
 #include <string_view>
 
 #include "cli/cli_failure.h"
 #include "cli/commands.h"
+#include "cli/image_access.h"
 #include "io/byte_stream.h"
 #include "version.h"
 
@@ -32,9 +37,12 @@ void PrintHelp(std::ostream& out) {
         << "  --width 8|16         sample width of a RAW file: 8-bit unsigned (default)\n"
         << "                       or 16-bit signed little-endian\n"
         << "  --format FORMAT      pcm22050 (default), pcm11025 or adpcm\n"
-        << "  --description TEXT   up to 21 characters; empty: the file's name. change\n"
-        << "                       keeps the current description when it is not given\n"
+        << "  --description TEXT   up to 21 characters; empty: the file's name, or the\n"
+        << "                       spoken text. change with a FILE keeps the stored one,\n"
+        << "                       byte for byte, when it is not given\n"
         << "  --say TEXT           change: speak TEXT over the fragment, like say\n"
+        << "  --force              new and build: replace an existing IMAGE\n"
+        << "  --json               list and info: print JSON\n"
         << "SPEECH, for spoken text:\n"
         << "  --voice NAME         a language or a voice's name as `voices` lists them, a\n"
         << "                       variant after '+' (ru+f3); default ru, Russian\n"
@@ -55,8 +63,18 @@ void PrintHelp(std::ostream& out) {
         << "description may be left out. A FILE say:TEXT speaks TEXT with build's speech\n"
         << "options; WIDTH may then be empty or left out, and the description defaults to\n"
         << "the text. Blank lines and lines starting with '#' are skipped. The first\n"
-        << "refused line is named and nothing is written.\n"
-        << "\nTexts are UTF-8 and are stored in code page 1251.\n"
+        << "refused line is named and nothing is written. A manifest is a regular file of\n"
+        << "at most 512 KiB.\n"
+        << "\nTexts are UTF-8 and are stored in code page 1251. A text that does not fit its\n"
+        << "field, or holds characters the code page lacks, is stored cut or with \"?\" and a\n"
+        << "warning on stderr says what was stored. list and info print stored texts with\n"
+        << "TAB as \\t, newline as \\n, carriage return as \\r, backslash as \\\\ and every\n"
+        << "other control code as \\xHH; with --json they are JSON strings as stored.\n"
+        << "Only copyright changes the copyright.\n"
+        << "\nCommands that change IMAGE hold it alone until their save is done; the others\n"
+        << "share it. A command waits up to " << kLockPatience.count()
+        << " seconds for another one on the same image,\n"
+        << "then gives up (exit status 1) and leaves the image as it was.\n\n"
         << "Exit status: 0 success, 1 refused, 2 wrong usage, 3 input/output error,\n"
         << "130 play stopped by Ctrl+C.\n";
 }
@@ -113,15 +131,25 @@ int RunCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
         err << failure.what() << '\n';
         if (failure.status() == kWrongUsage) PrintUsageHint(err, &*command);
         return failure.status();
-    } catch (const IoError& error) {
-        err << IoErrorText(error.code()) << '\n';
+    } catch (const std::bad_alloc&) {
+        err << kProgram << ": out of memory\n";
+        return kIoFailure;
+    } catch (const std::exception& error) {
+        // Every failure the commands expect names its file; this is what
+        // they did not expect, which still ends with a message.
+        err << kProgram << ": " << error.what() << '\n';
         return kIoFailure;
     }
-    // Output that never arrived (a full disk behind a redirection) is an
-    // input/output error, not a success.
+    // Output that never arrived (a full disk behind a redirection, a closed
+    // standard output) is an input/output error, not a success.
+    errno = 0;
     out.flush();
     if (!out) {
-        err << IoErrorText(IO_DISK_FULL) << '\n';
+        const int error = errno;
+        err << "standard output: "
+            << (error == EBADF ? std::string("closed")
+                               : error != 0 ? std::strerror(error) : "cannot be written")
+            << '\n';
         return kIoFailure;
     }
     return status;

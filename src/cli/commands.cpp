@@ -3,23 +3,25 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <iomanip>
-#include <iterator>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/cli_failure.h"
+#include "cli/image_access.h"
 #include "cli/manifest.h"
 #include "cli/play_command.h"
+#include "cli/text_escape.h"
+#include "cli/warnings.h"
 #include "image/catalogue_check.h"
-#include "image/codepage.h"
 #include "image/fragment_list.h"
 #include "image/fragment_storage.h"
 #include "image/grid_rules.h"
 #include "image/memory_image.h"
 #include "io/byte_stream.h"
+#include "playback/wav_render.h"
 #include "project/project.h"
 #include "source/speech.h"
 
@@ -30,31 +32,41 @@ namespace fs = std::filesystem;
 namespace {
 
 // Ends the command unless it succeeded: a refusal after the file or line it
-// concerns, an input/output error after `ioWhere` when given.
-void Check(const Outcome& outcome, std::string_view where, std::string_view ioWhere = {}) {
+// concerns (with the decoder's words when it gave any), an input/output
+// error after the file it happened to.
+void Check(const Outcome& outcome, std::string_view where, std::string_view ioWhere) {
     if (outcome.refusal && !outcome.detail.empty()) {
         throw CliFailure(kRefused, std::string(Refused(*outcome.refusal, where).what()) + " (" +
                                        outcome.detail + ")");
     }
     if (outcome.refusal) throw Refused(*outcome.refusal, where);
-    if (outcome.ioError) {
-        const std::string text = IoErrorText(*outcome.ioError);
-        throw CliFailure(kIoFailure, ioWhere.empty() ? text : std::string(ioWhere) + ": " + text);
-    }
+    if (outcome.ioError) throw CliFailure(kIoFailure, std::string(ioWhere) + ": " + outcome.ioText);
 }
 
-Project Load(const std::string& path) {
+// Reads IMAGE for a change (the caller holds LockForChange) or, under a
+// shared lock of its own, for inspection.
+Project Load(const std::string& path, ProjectAccess access) {
+    const LockOutcome shared =
+        access == ProjectAccess::Inspect ? LockForReading(path) : LockOutcome{};
     Project project;
-    Check(project.Open(path), path);
+    const Outcome opened = project.Open(path, access);
+    if (opened.refusal) throw RefusedFile(*opened.refusal, path, access);
+    Check(opened, path, path);
     return project;
 }
 
-// Refusals that concern the sound file name it; the others stand alone.
-std::string_view ImportWhere(const Outcome& outcome, const std::string& rawPath) {
+void Save(Project& project, const std::string& path) {
+    Check(project.Save(), path, path);
+}
+
+// Refusals that concern the sound file name it (with the cause of a
+// CannotOpen); the others stand alone.
+void CheckImport(const Outcome& outcome, const std::string& rawPath) {
     const auto refusal = outcome.refusal;
-    const bool aboutFile = refusal == Refusal::CannotOpen || refusal == Refusal::TooBig ||
-                           refusal == Refusal::NoSoundData || refusal == Refusal::NotDecodable;
-    return aboutFile ? std::string_view(rawPath) : std::string_view();
+    if (refusal == Refusal::CannotOpen) throw RefusedFile(*refusal, rawPath);
+    const bool aboutFile = refusal == Refusal::TooBig || refusal == Refusal::NoSoundData ||
+                           refusal == Refusal::NotDecodable;
+    Check(outcome, aboutFile ? std::string_view(rawPath) : std::string_view(), rawPath);
 }
 
 std::string Fixed(double value, int decimals, bool sign = false) {
@@ -94,15 +106,6 @@ void CheckSpeech(const Outcome& outcome, std::string_view where) {
     throw CliFailure(kRefused, message);
 }
 
-// A text longer than the description field is cut; the command says so.
-void WarnIfCut(std::ostream& err, std::string_view where, const SpokenFragment& fragment) {
-    const std::string stored = Utf8ToCp1251(SpokenDescription(fragment));
-    if (stored.size() <= DESCRIPTION_WIDTH) return;
-    err << "warning: " << where << (where.empty() ? "" : ": ") << "description stored as \""
-        << Cp1251ToUtf8(stored.substr(0, DESCRIPTION_WIDTH)) << "\" (cut to " << DESCRIPTION_WIDTH
-        << " characters)\n";
-}
-
 // A fragment spoken from `text` with the speech, format and gain options.
 SpokenFragment SpokenOf(const Arguments& args, std::string text, std::string description) {
     return {std::move(text), SpeechOptionsOf(args), FormatOption(args), GainOption(args),
@@ -111,47 +114,79 @@ SpokenFragment SpokenOf(const Arguments& args, std::string text, std::string des
 
 // Speaks a new fragment, or over the one of `row`; ends the command unless
 // that succeeded.
-Outcome SpeakInto(const CommandContext& c, Project& project, std::optional<int> row,
-                  const SpokenFragment& fragment, std::string_view where) {
+Outcome SpeakInto(Project& project, std::optional<int> row, const SpokenFragment& fragment,
+                  std::string_view where, std::string_view ioWhere) {
     const Outcome outcome =
         row ? project.ChangeSpoken(*row, fragment) : project.AddSpoken(fragment);
     CheckSpeech(outcome, where);
-    Check(outcome, where, where);
-    WarnIfCut(c.err, where, fragment);
+    Check(outcome, where, ioWhere);
     return outcome;
+}
+
+// The end of a command that stored one fragment in IMAGE: the save, then
+// what was stored.
+int SaveAndReport(const CommandContext& c, Project& project, const std::string& path,
+                  const Outcome& stored) {
+    Save(project, path);
+    PrintQuality(c.out, stored);
+    WarnIfAltered(c.err, "the description was", stored, DESCRIPTION_WIDTH);
+    return kSuccess;
 }
 
 int RunNew(const CommandContext& c) {
     const std::string& path = c.args.positional[0];
-    std::error_code ignored;
-    if (!c.args.force && fs::exists(fs::symlink_status(path, ignored))) {
-        throw CliFailure(kRefused, path + ": the file exists; --force replaces it");
-    }
+    RefuseExistingUnlessForced(path, c.args.force);
+    const auto lock = LockForChange(path);
     Project project;
-    Check(project.SaveAs(path), path);
+    Check(project.SaveAs(path), path, path);
     return kSuccess;
 }
 
 int RunList(const CommandContext& c) {
-    const Project project = Load(c.args.positional[0]);
+    const Project project = Load(c.args.positional[0], ProjectAccess::Inspect);
     const MemoryImage& image = project.image();
+    const char* separator = "";
+    if (c.args.json) c.out << '[';
     for (const FragmentRow& row : ListFragments(image).rows) {
         const int slot = row.row - 1;
-        c.out << slot << '\t' << ChangePrefill(image, row.row) << '\t'
-              << row.formatName.value_or("") << '\t' << FragmentLength(image, slot) << '\t'
-              << StartPage(image, slot) << '\n';
+        const std::string description = ChangePrefill(image, row.row);
+        if (c.args.json) {
+            c.out << separator << "{\"number\":" << slot
+                  << ",\"description\":" << JsonString(description)
+                  << ",\"format\":" << (row.formatName ? JsonString(*row.formatName) : "null")
+                  << ",\"length\":" << FragmentLength(image, slot)
+                  << ",\"startPage\":" << StartPage(image, slot) << '}';
+            separator = ",";
+            continue;
+        }
+        c.out << slot << '\t' << EscapedText(description) << '\t' << row.formatName.value_or("")
+              << '\t' << FragmentLength(image, slot) << '\t' << StartPage(image, slot) << '\n';
     }
+    if (c.args.json) c.out << "]\n";
     return kSuccess;
 }
 
 int RunInfo(const CommandContext& c) {
-    const Project project = Load(c.args.positional[0]);
+    const Project project = Load(c.args.positional[0], ProjectAccess::Inspect);
     const MemoryImage& image = project.image();
-    c.out << "copyright: " << CopyrightBoxText(image) << '\n'
+    const std::size_t problems = CheckCatalogue(image).size();
+    // A foreign catalogue may claim more than the data area holds; the free
+    // room is then none, not a negative count.
+    const std::int64_t free = std::max<std::int64_t>(Room(image), 0);
+    if (c.args.json) {
+        c.out << "{\"copyright\":" << JsonString(CopyrightBoxText(image))
+              << ",\"fragments\":" << ListFragments(image).count()
+              << ",\"usagePercent\":" << UsagePercent(image)
+              << ",\"usedBytes\":" << UsedBytes(image) << ",\"freeBytes\":" << free
+              << ",\"firstFreePage\":" << FirstFreePage(image)
+              << ",\"consistent\":" << (problems == 0 ? "true" : "false") << "}\n";
+        return kSuccess;
+    }
+    c.out << "copyright: " << EscapedText(CopyrightBoxText(image)) << '\n'
           << "fragments: " << ListFragments(image).count() << '\n'
           << "usage: " << UsageText(UsagePercent(image)) << '\n'
           << "used bytes: " << UsedBytes(image) << '\n'
-          << "free bytes: " << Room(image) << '\n'
+          << "free bytes: " << free << '\n'
           << "first free page: " << FirstFreePage(image) << '\n';
     // What a fragment of each format could still last, for planning a prompt set.
     c.out << "free seconds:";
@@ -165,141 +200,149 @@ int RunInfo(const CommandContext& c) {
         separator = ", ";
     }
     c.out << '\n';
+    if (problems != 0) {
+        c.out << "catalogue: inconsistent, problems: " << problems
+              << "; the figures above are what it claims (check lists them)\n";
+    }
     return kSuccess;
 }
 
 int RunAdd(const CommandContext& c) {
     const std::string& path = c.args.positional[0];
-    Project project = Load(path);
+    const auto lock = LockForChange(path);
+    Project project = Load(path, ProjectAccess::Edit);
     const RawFragment fragment{c.args.positional[1], WidthOption(c.args), FormatOption(c.args),
                                c.args.description.value_or(""), GainOption(c.args)};
     const Outcome added = project.Add(fragment);
-    Check(added, ImportWhere(added, fragment.path));
-    Check(project.Save(), path);
-    PrintQuality(c.out, added);
-    return kSuccess;
+    CheckImport(added, fragment.path);
+    return SaveAndReport(c, project, path, added);
 }
 
 int RunChange(const CommandContext& c) {
     const std::string& path = c.args.positional[0];
-    Project project = Load(path);
-    const int row = FragmentRowOf(c.args.positional[1], ListFragments(project.image()));
     const bool withFile = c.args.positional.size() > 2;
-    if (c.args.say) {
-        if (withFile || c.args.width) {
-            throw UsageError("--say takes the place of FILE and --width");
-        }
-        const Outcome changed = SpeakInto(
-            c, project, row, SpokenOf(c.args, *c.args.say, c.args.description.value_or("")), {});
-        Check(project.Save(), path);
-        PrintQuality(c.out, changed);
-        return kSuccess;
+    if (c.args.say && (withFile || c.args.width)) {
+        throw UsageError("--say takes the place of FILE and --width");
     }
-    if (c.args.voice || c.args.speed || c.args.pitch) {
+    if (!c.args.say && (c.args.voice || c.args.speed || c.args.pitch)) {
         throw UsageError("--voice, --speed and --pitch need --say");
     }
-    if (!withFile &&
+    if (!withFile && !c.args.say &&
         (c.args.width || c.args.format || c.args.loudness || c.args.peak || c.args.dither)) {
         throw UsageError(
             "--width, --format, --loudness, --peak and --dither need a FILE; without one only "
             "the description changes");
     }
-    const RawFragment fragment{
-        withFile ? c.args.positional[2] : std::string(), WidthOption(c.args), FormatOption(c.args),
-        c.args.description ? *c.args.description : ChangePrefill(project.image(), row),
-        GainOption(c.args)};
+    const auto lock = LockForChange(path);
+    Project project = Load(path, ProjectAccess::Edit);
+    const int row = FragmentRowOf(c.args.positional[1], ListFragments(project.image()));
+    if (c.args.say) {
+        // Spoken over a fragment, it is described as say describes it.
+        const Outcome spoken = SpeakInto(
+            project, row, SpokenOf(c.args, *c.args.say, c.args.description.value_or("")), {},
+            path);
+        return SaveAndReport(c, project, path, spoken);
+    }
+    RawFragment fragment{withFile ? c.args.positional[2] : std::string(), WidthOption(c.args),
+                         FormatOption(c.args), c.args.description.value_or(""), GainOption(c.args)};
+    fragment.keepStoredDescription = !c.args.description;
     const Outcome changed = project.Change(row, fragment);
-    Check(changed, ImportWhere(changed, fragment.path));
-    Check(project.Save(), path);
-    PrintQuality(c.out, changed);
-    return kSuccess;
+    CheckImport(changed, fragment.path);
+    return SaveAndReport(c, project, path, changed);
 }
 
 int RunSay(const CommandContext& c) {
     const std::string& path = c.args.positional[0];
-    Project project = Load(path);
+    const auto lock = LockForChange(path);
+    Project project = Load(path, ProjectAccess::Edit);
     const Outcome added =
-        SpeakInto(c, project, std::nullopt,
-                  SpokenOf(c.args, c.args.positional[1], c.args.description.value_or("")), {});
-    Check(project.Save(), path);
-    PrintQuality(c.out, added);
-    return kSuccess;
+        SpeakInto(project, std::nullopt,
+                  SpokenOf(c.args, c.args.positional[1], c.args.description.value_or("")), {},
+                  path);
+    return SaveAndReport(c, project, path, added);
 }
 
 int RunDelete(const CommandContext& c) {
     const std::string& path = c.args.positional[0];
-    Project project = Load(path);
-    Check(project.Delete(FragmentRowOf(c.args.positional[1], ListFragments(project.image()))),
+    const auto lock = LockForChange(path);
+    Project project = Load(path, ProjectAccess::Edit);
+    Check(project.Delete(FragmentRowOf(c.args.positional[1], ListFragments(project.image()))), path,
           path);
-    Check(project.Save(), path);
+    Save(project, path);
     return kSuccess;
 }
 
 int RunCopyright(const CommandContext& c) {
     const std::string& path = c.args.positional[0];
-    Project project = Load(path);
-    Check(project.SetCopyright(c.args.positional[1]), path);
-    Check(project.Save(), path);
+    const auto lock = LockForChange(path);
+    Project project = Load(path, ProjectAccess::Edit);
+    const Outcome set = project.SetCopyright(c.args.positional[1]);
+    Check(set, path, path);
+    Save(project, path);
+    WarnIfAltered(c.err, "the copyright was", set, COPYRIGHT_WIDTH);
     return kSuccess;
 }
 
 int RunExport(const CommandContext& c) {
-    Project project = Load(c.args.positional[0]);
+    Project project = Load(c.args.positional[0], ProjectAccess::Inspect);
     const int row = FragmentRowOf(c.args.positional[1], ListFragments(project.image()));
     const std::string& outFile = c.args.positional[2];
-    Check(project.Export(row, outFile), outFile);
+    Check(project.Export(row, outFile), outFile, outFile);
+    WarnIfClipped(c.err, project.image(), row,
+                  FragmentSamples(project.image(), row, project.workspace()).size());
     return kSuccess;
 }
 
 int RunWav(const CommandContext& c) {
-    Project project = Load(c.args.positional[0]);
+    Project project = Load(c.args.positional[0], ProjectAccess::Inspect);
     const int row = FragmentRowOf(c.args.positional[1], ListFragments(project.image()));
     const std::string& outFile = c.args.positional[2];
-    Check(project.WriteWave(row, outFile), outFile);
+    Check(project.WriteWave(row, outFile), outFile, outFile);
+    WarnIfClipped(c.err, project.image(), row,
+                  FragmentSamples(project.image(), row, project.workspace()).size());
     return kSuccess;
 }
 
 int RunPlay(const CommandContext& c) {
-    Project project = Load(c.args.positional[0]);
+    Project project = Load(c.args.positional[0], ProjectAccess::Inspect);
     return PlayFragment(project,
                         FragmentRowOf(c.args.positional[1], ListFragments(project.image())));
-}
-
-std::string ReadManifest(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    // A folder opens but cannot be read; either way the manifest is unusable.
-    if (!in.is_open() || in.bad()) throw Refused(Refusal::CannotOpen, path);
-    return text;
 }
 
 int RunBuild(const CommandContext& c) {
     const std::string& imagePath = c.args.positional[0];
     const std::string& manifestPath = c.args.positional[1];
+    RefuseExistingUnlessForced(imagePath, c.args.force);
     const auto entries = ParseManifest(ReadManifest(manifestPath), manifestPath);
     const fs::path folder = fs::path(manifestPath).parent_path();
 
     const GainOptions gain = GainOption(c.args);
     const SpeechOptions speech = SpeechOptionsOf(c.args);
     Project project;
-    std::vector<Outcome> added;
+    std::vector<std::pair<std::string, Outcome>> added;
     for (const ManifestEntry& entry : entries) {
         const std::string where = manifestPath + ":" + std::to_string(entry.line);
         if (entry.rawPath.starts_with(kSayPrefix)) {
             const SpokenFragment fragment{entry.rawPath.substr(kSayPrefix.size()), speech,
                                           entry.format, gain, entry.description};
-            added.push_back(SpeakInto(c, project, std::nullopt, fragment, where));
+            added.emplace_back(where + ": the description was",
+                               SpeakInto(project, std::nullopt, fragment, where, where));
             continue;
         }
         // An empty path stays empty, so that it is refused as no file at all.
         const RawFragment fragment{
             entry.rawPath.empty() ? std::string() : (folder / entry.rawPath).string(), entry.width,
             entry.format, entry.description, gain};
-        added.push_back(project.Add(fragment));
-        Check(added.back(), where, where);
+        Outcome outcome = project.Add(fragment);
+        Check(outcome, where, where);
+        added.emplace_back(where + ": the description was", std::move(outcome));
     }
-    Check(project.SaveAs(imagePath), imagePath);
-    for (const Outcome& outcome : added) PrintQuality(c.out, outcome);
+    const auto lock = LockForChange(imagePath);
+    Check(project.SaveAs(imagePath), imagePath, imagePath);
+    for (const auto& [what, outcome] : added) {
+        PrintQuality(c.out, outcome);
+        WarnIfAltered(c.err, what, outcome, DESCRIPTION_WIDTH);
+    }
     return kSuccess;
 }
 
@@ -308,10 +351,17 @@ int RunBuild(const CommandContext& c) {
 int RunCheck(const CommandContext& c) {
     const std::string& path = c.args.positional[0];
     MemoryImage image;
-    auto stream = ByteStream::OpenExisting(path);
-    if (!stream) throw Refused(Refusal::CannotOpen, path);
-    stream->ReadExact(image.bytes());
-    stream->Close();
+    {
+        const LockOutcome shared = LockForReading(path);
+        auto stream = ByteStream::OpenForReading(path);
+        if (!stream || !stream->IsRegularFile()) {
+            throw RefusedFile(Refusal::CannotOpen, path, ProjectAccess::Inspect);
+        }
+        NamingFile(path, [&] {
+            stream->ReadExact(image.bytes());
+            stream->Close();
+        });
+    }
 
     const auto problems = CheckCatalogue(image);
     for (const CatalogueProblem& problem : problems) c.out << DescribeProblem(problem) << '\n';
@@ -332,13 +382,14 @@ int RunVoices(const CommandContext& c) {
 constexpr Command kCommands[] = {
     {"new", "IMAGE [--force]", "write a fresh image; --force replaces an existing file", 1, 1,
      kOptForce, RunNew},
-    {"list", "IMAGE",
-     "one line per fragment: number, description, format, length, start page (TAB-separated)", 1, 1,
-     0, RunList},
-    {"info", "IMAGE",
-     "copyright, fragments, usage, used and free bytes, first free page, free seconds per "
-     "format",
-     1, 1, 0, RunInfo},
+    {"list", "IMAGE [--json]",
+     "one line per fragment: number, description, format, length, start page (TAB-separated);\n"
+     "      --json: one JSON array of objects instead",
+     1, 1, kOptJson, RunList},
+    {"info", "IMAGE [--json]",
+     "copyright, fragments, usage, used and free bytes, first free page, free seconds per\n"
+     "      format, and whether the catalogue is consistent; --json: one JSON object instead",
+     1, 1, kOptJson, RunInfo},
     {"add", "IMAGE FILE [--width 8|16] [--format FORMAT] [--description TEXT] [GAIN]",
      "store a sound file as a new fragment behind the last one and report its quality", 2, 2,
      kOptWidth | kOptFormat | kOptDescription | kOptGain, RunAdd},
@@ -360,9 +411,10 @@ constexpr Command kCommands[] = {
     {"play", "IMAGE NUMBER",
      "play a fragment through the system's sound output until it ends; Ctrl+C stops it", 2, 2, 0,
      RunPlay},
-    {"build", "IMAGE MANIFEST [SPEECH] [GAIN]",
-     "make a fresh image from a manifest; GAIN applies to its audio files and spoken lines", 2, 2,
-     kOptGain | kOptSpeech, RunBuild},
+    {"build", "IMAGE MANIFEST [--force] [SPEECH] [GAIN]",
+     "make a fresh image from a manifest; --force replaces an existing file; GAIN\n"
+     "      applies to its audio files and spoken lines",
+     2, 2, kOptForce | kOptGain | kOptSpeech, RunBuild},
     {"check", "IMAGE", "report every broken invariant of the catalogue", 1, 1, 0, RunCheck},
     {"voices", "[LANGUAGE]",
      "the speech voices, or those speaking LANGUAGE (ru, en, ...), best first: language, name", 0,

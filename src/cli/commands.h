@@ -15,7 +15,7 @@ namespace sonabank::cli {
 struct CommandContext {
     const Arguments& args;
     std::ostream& out;
-    std::ostream& err;  // warnings of a command that succeeds
+    std::ostream& err;  // warnings of a command that still succeeds
 };
 
 struct Command {

@@ -2,6 +2,8 @@
 
 #include "cli/arguments.h"
 #include "cli/cli_failure.h"
+#include "cli/image_access.h"
+#include "io/byte_stream.h"
 
 namespace sonabank::cli {
 
@@ -23,7 +25,33 @@ bool IsBlank(std::string_view line) {
     return line.find_first_not_of(" \t") == std::string_view::npos;
 }
 
+// A hundred lines with the longest paths stay far below this; a larger file
+// is no manifest, and reading it whole would cost its size.
+constexpr std::size_t kManifestLimit = 512 * 1024;
+
 }  // namespace
+
+std::string ReadManifest(const std::string& path) {
+    auto stream = ByteStream::OpenForReading(path);
+    if (!stream || !NamingFile(path, [&] { return stream->IsRegularFile(); })) {
+        throw RefusedFile(Refusal::CannotOpen, path, ProjectAccess::Inspect);
+    }
+    // One byte more than allowed tells a file at the limit from a longer one,
+    // even one that grows while it is read.
+    std::string text(kManifestLimit + 1, '\0');
+    const std::size_t got = NamingFile(path, [&] {
+        const std::size_t n =
+            stream->ReadSome({reinterpret_cast<std::uint8_t*>(text.data()), text.size()});
+        stream->Close();
+        return n;
+    });
+    if (got > kManifestLimit) {
+        throw CliFailure(kRefused, path + ": larger than a manifest may be (" +
+                                       std::to_string(kManifestLimit) + " bytes)");
+    }
+    text.resize(got);
+    return text;
+}
 
 std::vector<ManifestEntry> ParseManifest(std::string_view text, std::string_view name) {
     if (text.starts_with(kUtf8Bom)) text.remove_prefix(kUtf8Bom.size());
@@ -46,6 +74,10 @@ std::vector<ManifestEntry> ParseManifest(std::string_view text, std::string_view
         if (fields.size() < (spoken ? 2u : 3u) || fields.size() > 4) {
             throw UsageError(where +
                              "expected FILE, FORMAT, WIDTH and DESCRIPTION separated by TABs");
+        }
+        // The path would end at the zero byte and name another file.
+        if (fields[0].find('\0') != std::string_view::npos) {
+            throw UsageError(where + "the file name holds a zero byte");
         }
         const auto format = ParseFormat(fields[1]);
         if (!format) {

@@ -24,6 +24,10 @@ struct ManifestEntry {
     std::string description;  // UTF-8; empty gives the file name
 };
 
+// The manifest file's text. Refuses anything but a regular file, and one
+// larger than a manifest can need.
+std::string ReadManifest(const std::string& path);
+
 // Blank lines and lines starting with '#' are skipped; the description may
 // be left out. Throws a usage error "NAME:LINE: ..." for a malformed line.
 std::vector<ManifestEntry> ParseManifest(std::string_view text, std::string_view name);

@@ -18,7 +18,8 @@ constexpr std::size_t kBlockSamples = 16384;
 }  // namespace
 
 ImportOutcome ImportFragment(MemoryImage& image, SampleSource& source, SoundFormat format,
-                             std::optional<int> replacedRow, std::string_view description,
+                             std::optional<int> replacedRow,
+                             std::optional<std::string_view> description,
                              AdpcmState& adpcm) {
     std::optional<Placement> placement;
     std::uint64_t wanted = UINT64_MAX;

@@ -86,4 +86,14 @@ std::string Cp1251ToUtf8(std::string_view cp1251) {
     return converter.Convert(cp1251, [](std::string_view) { return std::size_t{1}; });
 }
 
+TextFit FitText(std::string_view utf8, std::size_t width) {
+    std::string bytes = Utf8ToCp1251(utf8);
+    TextFit fit;
+    fit.replaced = Cp1251ToUtf8(bytes) != utf8;
+    fit.cut = bytes.size() > width;
+    if (fit.cut) bytes.resize(width);
+    fit.stored = Cp1251ToUtf8(bytes);
+    return fit;
+}
+
 }  // namespace sonabank

@@ -12,4 +12,13 @@ namespace sonabank {
 std::string Utf8ToCp1251(std::string_view utf8);
 std::string Cp1251ToUtf8(std::string_view cp1251);
 
+// How a text comes out of a field of `width` code page bytes.
+struct TextFit {
+    std::string stored;     // the field's text, UTF-8
+    bool cut = false;       // longer than the field
+    bool replaced = false;  // characters the code page lacks became "?"
+    bool altered() const { return cut || replaced; }
+};
+TextFit FitText(std::string_view utf8, std::size_t width);
+
 }  // namespace sonabank

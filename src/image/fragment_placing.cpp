@@ -72,7 +72,7 @@ Placement PlanPlacement(const MemoryImage& image, std::optional<int> replacedRow
 }
 
 void Place(MemoryImage& image, const Placement& placement, SoundFormat format,
-           std::string_view description, std::span<const std::uint8_t> stored) {
+           std::optional<std::string_view> description, std::span<const std::uint8_t> stored) {
     if (placement.refusal || stored.size() < placement.length) {
         throw std::invalid_argument("Place: no placement or too few stored bytes");
     }
@@ -81,7 +81,7 @@ void Place(MemoryImage& image, const Placement& placement, SoundFormat format,
     SetEntryWord(image, slot, static_cast<std::uint16_t>(placement.startPage));
     SetFragmentFormat(image, placement.row, static_cast<int>(format));
     SetFragmentLength(image, slot, placement.length);
-    WritePaddedText(DescriptionField(image, slot), DESCRIPTION_WIDTH - 1, description);
+    if (description) WritePaddedText(DescriptionField(image, slot), DESCRIPTION_WIDTH - 1, *description);
 
     const std::size_t pageBytes = std::size_t{pagesOf(placement.length)} * PAGE_SIZE;
     std::uint8_t* pages = image.data() + static_cast<std::size_t>(placement.startPage) * PAGE_SIZE;

@@ -20,6 +20,8 @@ const char* RefusalText(Refusal refusal) {
             return "Неверный формат файла!";
         case Refusal::NotDecodable:
             return "Звуковой файл повреждён или не поддерживается!";
+        case Refusal::IsProjectFile:
+            return "Это файл проекта: экспорт его затёр бы!";
     }
     return "";
 }
@@ -30,6 +32,7 @@ MessageIcon RefusalIcon(Refusal refusal) {
         case Refusal::CannotCreate:
         case Refusal::WrongFormat:
         case Refusal::NotDecodable:
+        case Refusal::IsProjectFile:
             return MessageIcon::Error;
         case Refusal::NoRoom:
         case Refusal::NoFileName:

@@ -14,6 +14,7 @@ enum class Refusal {
     CannotCreate,  // "Невозможно создать файл!"
     WrongFormat,   // "Неверный формат файла!"
     NotDecodable,  // "Звуковой файл повреждён или не поддерживается!"
+    IsProjectFile,  // an export would overwrite the open project
 };
 
 enum class MessageIcon { Warning, Error };

@@ -127,24 +127,82 @@ std::string IoErrorText(int code) {
 
 IoError::IoError(int code) : std::runtime_error(IoErrorText(code)), code_(code) {}
 
+IoError::IoError(int code, const std::string& detail)
+    : std::runtime_error(IoErrorText(code) + " " + detail), code_(code) {}
+
+bool HasZeroByte(const std::string& path) {
+    return path.find('\0') != std::string::npos;
+}
+
 bool IsReadOnlyFile(const std::string& path) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) return false;
     return (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
 }
 
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat first {};
+    struct stat second {};
+    if (HasZeroByte(a) || HasZeroByte(b)) return false;
+    if (::stat(a.c_str(), &first) != 0 || ::stat(b.c_str(), &second) != 0) return false;
+    return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+namespace {
+
+// Opens without waiting for the other end of a FIFO, then makes the
+// descriptor blocking again for the reads and writes.
+std::optional<ByteStream> OpenWithoutWaiting(const std::string& path, int flags) {
+    if (HasZeroByte(path)) return std::nullopt;
+    const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0) return std::nullopt;
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return ByteStream::Adopt(fd);
+}
+
+}  // namespace
+
 std::optional<ByteStream> ByteStream::OpenExisting(const std::string& path) {
     if (AskHook(FileOp::Open) == FaultAction::Fail || IsReadOnlyFile(path)) return std::nullopt;
-    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
-    return ByteStream(fd);
+    return OpenWithoutWaiting(path, O_RDWR);
+}
+
+std::optional<ByteStream> ByteStream::OpenForReading(const std::string& path) {
+    if (AskHook(FileOp::Open) == FaultAction::Fail) return std::nullopt;
+    return OpenWithoutWaiting(path, O_RDONLY);
 }
 
 std::optional<ByteStream> ByteStream::Create(const std::string& path) {
     if (AskHook(FileOp::Create) == FaultAction::Fail || IsReadOnlyFile(path)) return std::nullopt;
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    return OpenWithoutWaiting(path, O_WRONLY | O_CREAT | O_TRUNC);
+}
+
+namespace {
+
+// A failure injected by a test is a device failure, which no caller takes
+// for a reason to try elsewhere.
+std::optional<ByteStream> CreatePrivate(const std::string& path, int flags) {
+    if (AskHook(FileOp::Create) == FaultAction::Fail) {
+        errno = EIO;
+        return std::nullopt;
+    }
+    if (HasZeroByte(path)) {
+        errno = EINVAL;
+        return std::nullopt;
+    }
+    const int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0600);
     if (fd < 0) return std::nullopt;
-    return ByteStream(fd);
+    return ByteStream::Adopt(fd);
+}
+
+}  // namespace
+
+std::optional<ByteStream> ByteStream::CreateUnnamed(const std::string& folder) {
+    return CreatePrivate(folder, O_TMPFILE | O_WRONLY);
+}
+
+std::optional<ByteStream> ByteStream::CreateExclusive(const std::string& path) {
+    return CreatePrivate(path, O_WRONLY | O_CREAT | O_EXCL);
 }
 
 ByteStream::ByteStream(ByteStream&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
@@ -166,6 +224,16 @@ std::uint64_t ByteStream::Size() {
     struct stat info {};
     if (::fstat(fd_, &info) != 0) ThrowErrno(errno);
     return static_cast<std::uint64_t>(info.st_size);
+}
+
+bool ByteStream::IsRegularFile() {
+    struct stat info {};
+    if (::fstat(fd_, &info) != 0) ThrowErrno(errno);
+    return S_ISREG(info.st_mode);
+}
+
+void ByteStream::Truncate(std::uint64_t size) {
+    if (::ftruncate(fd_, static_cast<off_t>(size)) != 0) ThrowErrno(errno);
 }
 
 void ByteStream::Seek(std::uint64_t offset) {

@@ -37,6 +37,8 @@ std::string IoErrorText(int code);
 class IoError : public std::runtime_error {
 public:
     explicit IoError(int code);
+    // The error's text followed by `detail`, e.g. where a copy was kept.
+    IoError(int code, const std::string& detail);
     int code() const { return code_; }
 
 private:
@@ -48,13 +50,33 @@ private:
 // that every user sees the same behaviour.
 bool IsReadOnlyFile(const std::string& path);
 
+// A zero byte would end the path early and name another file; such a path
+// names no file at all.
+bool HasZeroByte(const std::string& path);
+
+// Whether both paths name the same file (same device and inode, so also
+// through symbolic and hard links). False when either names no file.
+bool SameFile(const std::string& a, const std::string& b);
+
 class ByteStream {
 public:
     // An existing file for reading and writing; nothing when it is missing,
     // read-only or cannot be opened.
     static std::optional<ByteStream> OpenExisting(const std::string& path);
+    // An existing file for reading only; its write permissions do not matter.
+    static std::optional<ByteStream> OpenForReading(const std::string& path);
     // A new file for writing, replacing an existing one; nothing on failure.
+    // A FIFO without a reader is refused rather than waited for.
     static std::optional<ByteStream> Create(const std::string& path);
+    // A file without a name in `folder` (O_TMPFILE), mode 0600, so that
+    // nobody else can open it; nothing with errno set on failure (EOPNOTSUPP
+    // and the like where the file system cannot make one).
+    static std::optional<ByteStream> CreateUnnamed(const std::string& folder);
+    // A new file of mode 0600 at `path`; nothing with errno set on failure
+    // (EEXIST when the name is taken).
+    static std::optional<ByteStream> CreateExclusive(const std::string& path);
+    // Takes over an open descriptor (closed with the stream).
+    static ByteStream Adopt(int fd) { return ByteStream(fd); }
 
     ByteStream(ByteStream&& other) noexcept;
     ByteStream& operator=(ByteStream&& other) noexcept;
@@ -63,6 +85,11 @@ public:
     ~ByteStream();  // closes quietly if Close() was not called
 
     std::uint64_t Size();
+    // False for a folder, a FIFO, a device, ...
+    bool IsRegularFile();
+    // Cuts or extends the file to `size` bytes.
+    void Truncate(std::uint64_t size);
+    int descriptor() const { return fd_; }
     void Seek(std::uint64_t offset);
     // Reads up to buffer.size() bytes; fewer (or none) at the end of the file.
     std::size_t ReadSome(std::span<std::uint8_t> buffer);

@@ -23,6 +23,12 @@ std::string SuggestedExportName(const MemoryImage& image, int row) {
     return name;
 }
 
+std::optional<Refusal> ExportTargetRefusal(const std::string& projectPath,
+                                           const std::string& target) {
+    if (SameFile(projectPath, target)) return Refusal::IsProjectFile;
+    return std::nullopt;
+}
+
 std::optional<Refusal> ExportRaw(const MemoryImage& image, int row, const std::string& path,
                                  CodecWorkspace& workspace) {
     auto stream = ByteStream::Create(path);

@@ -15,6 +15,11 @@ namespace sonabank {
 // like (nothing for code 3), in UTF-8.
 std::string SuggestedExportName(const MemoryImage& image, int row);
 
+// IsProjectFile when `target` is the project file `projectPath` (also through
+// a symbolic or hard link): an export must never overwrite the image.
+std::optional<Refusal> ExportTargetRefusal(const std::string& projectPath,
+                                           const std::string& target);
+
 // Writes the fragment's samples (ADPCM decoded) to `path` in one write:
 // CannotCreate when the file cannot be created, IoError on a failed write or
 // close.

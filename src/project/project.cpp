@@ -1,6 +1,7 @@
 #include "project/project.h"
 
 #include <stdexcept>
+#include <utility>
 
 #include "codec/fragment_import.h"
 #include "image/codepage.h"
@@ -18,7 +19,17 @@ namespace sonabank {
 namespace {
 
 Outcome Refused(std::optional<Refusal> refusal) {
-    return {refusal, std::nullopt};
+    Outcome outcome;
+    outcome.refusal = refusal;
+    return outcome;
+}
+
+// Success, with the grid row of the fragment concerned and the text stored.
+Outcome Done(int row, std::optional<TextFit> stored = std::nullopt) {
+    Outcome outcome;
+    outcome.row = row;
+    outcome.stored = std::move(stored);
+    return outcome;
 }
 
 // Runs a command; an input/output error ends it and becomes its outcome.
@@ -27,8 +38,17 @@ Outcome Run(Command&& command) {
     try {
         return command();
     } catch (const IoError& error) {
-        return {std::nullopt, error.code()};
+        Outcome outcome;
+        outcome.ioError = error.code();
+        outcome.ioText = error.what();
+        return outcome;
     }
+}
+
+// The description a spoken fragment is stored with, before the field cuts it.
+std::string SpokenDescription(const SpokenFragment& fragment) {
+    const std::string description = TrimDescription(fragment.description);
+    return description.empty() ? TrimDescription(fragment.text) : description;
 }
 
 void CheckRow(int row) {
@@ -48,9 +68,9 @@ Outcome Project::New() {
     return {};
 }
 
-Outcome Project::Open(const std::string& path) {
+Outcome Project::Open(const std::string& path, ProjectAccess access) {
     return Run([&] {
-        if (const auto refusal = OpenProject(path, image_)) return Refused(refusal);
+        if (const auto refusal = OpenProject(path, image_, access)) return Refused(refusal);
         fileName_ = path;
         modified_ = false;
         return Outcome{};
@@ -68,8 +88,9 @@ Outcome Project::SaveAs(const std::string& path, std::optional<std::string_view>
 
 Outcome Project::SaveTo(const std::string& path, std::optional<std::string_view> copyright) {
     return Run([&] {
-        const std::string stored = copyright ? std::string(*copyright) : CopyrightBoxText(image_);
-        if (const auto refusal = SaveProject(path, image_, stored)) return Refused(refusal);
+        const auto refusal =
+            copyright ? SaveProject(path, image_, *copyright) : SaveProjectAsIs(path, image_);
+        if (refusal) return Refused(refusal);
         fileName_ = path;
         modified_ = false;
         return Outcome{};
@@ -87,14 +108,25 @@ Outcome Project::Add(const RawFragment& fragment) {
 
 Outcome Project::Change(int row, const RawFragment& fragment) {
     CheckRow(row);
-    if (fragment.path.empty()) return Describe(row, fragment.description);
+    if (fragment.path.empty()) {
+        if (fragment.keepStoredDescription) return Done(row);
+        return Describe(row, fragment.description);
+    }
     return Import(row, fragment);
 }
 
 Outcome Project::Import(std::optional<int> replacedRow, const RawFragment& fragment) {
     if (fragment.path.empty()) return Refused(Refusal::NoFileName);
-    std::string description = TrimDescription(fragment.description);
-    if (description.empty()) description = ShortFileName(fragment.path);
+    // A kept description is left byte for byte as stored, so that nothing
+    // the code page cannot show is lost on the way through text.
+    std::optional<TextFit> description;
+    if (!replacedRow || !fragment.keepStoredDescription ||
+        TrimDescription(ChangePrefill(image_, *replacedRow)).empty()) {
+        std::string text =
+            fragment.keepStoredDescription ? std::string() : TrimDescription(fragment.description);
+        if (text.empty()) text = ShortFileName(fragment.path);
+        description = FitText(text, DESCRIPTION_WIDTH);
+    }
     return Run([&] {
         std::optional<ByteStream> stream = ByteStream::OpenExisting(fragment.path);
         if (!stream) return Refused(Refusal::CannotOpen);
@@ -113,11 +145,6 @@ Outcome Project::Import(std::optional<int> replacedRow, const RawFragment& fragm
         }
         return StoreSound(replacedRow, converted.sound, fragment.format, description);
     });
-}
-
-std::string SpokenDescription(const SpokenFragment& fragment) {
-    const std::string description = TrimDescription(fragment.description);
-    return description.empty() ? TrimDescription(fragment.text) : description;
 }
 
 Outcome Project::AddSpoken(const SpokenFragment& fragment) {
@@ -141,12 +168,13 @@ Outcome Project::ImportSpoken(std::optional<int> replacedRow, const SpokenFragme
     const DeviceSound sound = ConvertToDevice(std::span(speech.samples), speech.sampleRate,
                                               fragment.format, fragment.gain);
     return Run([&] {
-        return StoreSound(replacedRow, sound, fragment.format, SpokenDescription(fragment));
+        return StoreSound(replacedRow, sound, fragment.format,
+                          FitText(SpokenDescription(fragment), DESCRIPTION_WIDTH));
     });
 }
 
 Outcome Project::StoreSound(std::optional<int> replacedRow, const DeviceSound& sound,
-                            SoundFormat format, const std::string& description) {
+                            SoundFormat format, const std::optional<TextFit>& description) {
     DeviceSoundSource source(sound.samples);
     Outcome stored = Store(replacedRow, source, format, description);
     if (stored.quality) {
@@ -157,23 +185,27 @@ Outcome Project::StoreSound(std::optional<int> replacedRow, const DeviceSound& s
 }
 
 Outcome Project::Store(std::optional<int> replacedRow, SampleSource& source, SoundFormat format,
-                       const std::string& description) {
+                       const std::optional<TextFit>& description) {
     QualityMeter meter(source, format);
-    const ImportOutcome imported = ImportFragment(image_, meter, format, replacedRow,
-                                                  Utf8ToCp1251(description), workspace_.adpcm);
+    const std::optional<std::string> encoded =
+        description ? std::optional(Utf8ToCp1251(description->stored)) : std::nullopt;
+    const ImportOutcome imported = ImportFragment(
+        image_, meter, format, replacedRow,
+        encoded ? std::optional<std::string_view>(*encoded) : std::nullopt, workspace_.adpcm);
     if (!imported.ok()) return Refused(imported.refusal);
     modified_ = true;
-    Outcome outcome{std::nullopt, std::nullopt, imported.row};
+    Outcome outcome = Done(imported.row, description);
     outcome.quality = meter.Report(FragmentLength(image_, imported.row - 1));
     return outcome;
 }
 
 Outcome Project::Describe(int row, std::string_view description) {
     CheckRow(row);
+    TextFit fit = FitText(TrimDescription(description), DESCRIPTION_WIDTH);
     WritePaddedText(DescriptionField(image_, row - 1), DESCRIPTION_WIDTH - 1,
-                    Utf8ToCp1251(TrimDescription(description)));
+                    Utf8ToCp1251(fit.stored));
     modified_ = true;
-    return {std::nullopt, std::nullopt, row};
+    return Done(row, std::move(fit));
 }
 
 Outcome Project::Delete(int row) {
@@ -183,17 +215,30 @@ Outcome Project::Delete(int row) {
 }
 
 Outcome Project::SetCopyright(std::string_view text) {
-    WritePaddedText(CopyrightField(image_), COPYRIGHT_WIDTH - 1, Utf8ToCp1251(text));
+    TextFit fit = FitText(text, COPYRIGHT_WIDTH);
+    WritePaddedText(CopyrightField(image_), COPYRIGHT_WIDTH - 1, Utf8ToCp1251(fit.stored));
     modified_ = true;
-    return {};
+    return Done(0, std::move(fit));
+}
+
+std::optional<Refusal> Project::TargetRefusal(const std::string& path) const {
+    // An untitled project has no file an export could overwrite.
+    if (fileName_.empty()) return std::nullopt;
+    return ExportTargetRefusal(fileName_, path);
 }
 
 Outcome Project::Export(int row, const std::string& path) {
-    return Run([&] { return Refused(ExportRaw(image_, row, path, workspace_)); });
+    return Run([&] {
+        if (const auto refusal = TargetRefusal(path)) return Refused(refusal);
+        return Refused(ExportRaw(image_, row, path, workspace_));
+    });
 }
 
 Outcome Project::WriteWave(int row, const std::string& path) {
-    return Run([&] { return Refused(sonabank::WriteWave(image_, row, path, workspace_)); });
+    return Run([&] {
+        if (const auto refusal = TargetRefusal(path)) return Refused(refusal);
+        return Refused(sonabank::WriteWave(image_, row, path, workspace_));
+    });
 }
 
 }  // namespace sonabank

@@ -12,8 +12,10 @@
 
 #include "codec/codec_workspace.h"
 #include "codec/quality_meter.h"
+#include "image/codepage.h"
 #include "image/memory_image.h"
 #include "image/refusal.h"
+#include "project/project_file.h"
 #include "source/device_conversion.h"
 #include "source/raw_file_source.h"
 #include "source/speech.h"
@@ -30,6 +32,12 @@ struct Outcome {
     std::optional<QualityReport> quality = {};  // Add and Change with sound: what was stored
     // Speech: the synthesizer could not speak the text as asked.
     std::optional<SpeechError> speechError = {};
+    // The input/output error's whole text, which may say more than its code
+    // (such as where a save kept the new content).
+    std::string ioText = {};
+    // Add, Change, Describe, SetCopyright: the text that went into the field,
+    // when any did, and whether it had to be cut or changed to fit.
+    std::optional<TextFit> stored = {};
     bool ok() const { return !refusal && !ioError && !speechError; }
 };
 
@@ -42,6 +50,10 @@ struct RawFragment {
     SoundFormat format = SoundFormat::PCM_22050;
     std::string description;  // UTF-8, as typed: trimmed, and the file's name when empty
     GainOptions gain = {};    // audio files only
+    // Change: `description` is ignored and the fragment keeps its stored
+    // description bytes (an empty one still takes the file's name); without
+    // a file nothing changes at all.
+    bool keepStoredDescription = false;
 };
 
 // Text to be spoken and how it is to be stored.
@@ -52,9 +64,6 @@ struct SpokenFragment {
     GainOptions gain;
     std::string description;  // UTF-8, as typed: trimmed, and the text when empty
 };
-
-// The description a spoken fragment is stored with, before the field cuts it.
-std::string SpokenDescription(const SpokenFragment& fragment);
 
 class Project {
   public:
@@ -75,10 +84,12 @@ class Project {
     CodecWorkspace& workspace() { return workspace_; }
 
     Outcome New();
-    // On a refusal or an error nothing changes.
-    Outcome Open(const std::string& path);
-    // `copyright` (UTF-8) goes into the image first; without it the stored
-    // text is written back as it reads. Save needs a file name.
+    // On a refusal or an error nothing changes. Inspect needs read access
+    // only; editing needs a writable file.
+    Outcome Open(const std::string& path, ProjectAccess access = ProjectAccess::Edit);
+    // `copyright` (UTF-8) goes into the image first; without it the image is
+    // written byte for byte, so only SetCopyright changes the copyright field.
+    // Save needs a file name.
     Outcome Save(std::optional<std::string_view> copyright = std::nullopt);
     Outcome SaveAs(const std::string& path,
                    std::optional<std::string_view> copyright = std::nullopt);
@@ -98,18 +109,22 @@ class Project {
     Outcome Delete(int row);
     Outcome SetCopyright(std::string_view text);
 
+    // Both refuse the project's own file as the target (IsProjectFile), also
+    // through a symbolic or hard link.
     Outcome Export(int row, const std::string& path);
     Outcome WriteWave(int row, const std::string& path);
 
   private:
+    std::optional<Refusal> TargetRefusal(const std::string& path) const;
     Outcome Import(std::optional<int> replacedRow, const RawFragment& fragment);
-    // Encodes and places the samples of `source`, measuring them on the way.
+    // Encodes and places the samples of `source`, measuring them on the way;
+    // without a description the replaced fragment keeps its stored one.
     Outcome Store(std::optional<int> replacedRow, SampleSource& source, SoundFormat format,
-                  const std::string& description);
+                  const std::optional<TextFit>& description);
     Outcome ImportSpoken(std::optional<int> replacedRow, const SpokenFragment& fragment);
     // Store() for converted samples, with the conversion's figures in the report.
     Outcome StoreSound(std::optional<int> replacedRow, const DeviceSound& sound, SoundFormat format,
-                       const std::string& description);
+                       const std::optional<TextFit>& description);
     // Writes the image to `path`; the file name changes only on success.
     Outcome SaveTo(const std::string& path, std::optional<std::string_view> copyright);
 

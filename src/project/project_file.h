@@ -11,17 +11,28 @@
 
 namespace sonabank {
 
-// Reads the project at `path` over `image`: CannotOpen, WrongFormat, or
-// IoError for a short file. The image changes only when the whole read
-// succeeded; the file is closed on every path.
-std::optional<Refusal> OpenProject(const std::string& path, MemoryImage& image);
+// Editing needs a file the program may write; inspecting only reads it, so
+// an image on a read-only medium can still be looked at.
+enum class ProjectAccess { Edit, Inspect };
 
-// Writes `copyright` (UTF-8) into the image's copyright field and the whole
-// image to `path`, through a temporary file in the same folder that is synced
-// and renamed over the target. CannotCreate for a read-only target or one that
-// cannot be created; IoError for a failure while writing. On any failure the
-// image and the previous file are as they were and no temporary file is left.
+// Reads the project at `path` over `image`: CannotOpen (also for anything but
+// a regular file), WrongFormat, or IoError for a short file. The image
+// changes only when the whole read succeeded; the file is closed on every
+// path.
+std::optional<Refusal> OpenProject(const std::string& path, MemoryImage& image,
+                                   ProjectAccess access = ProjectAccess::Edit);
+
+// Why OpenProject refused `path` with CannotOpen, in a few English words.
+std::string CannotOpenCause(const std::string& path, ProjectAccess access);
+
+// Writes `copyright` (UTF-8) into the image's copyright field and saves the
+// image as SaveProjectAsIs does. On any failure the image is as it was.
 std::optional<Refusal> SaveProject(const std::string& path, MemoryImage& image,
                                    std::string_view copyright);
+
+// Writes the image byte for byte to `path` (see ReplaceContentSafely):
+// CannotCreate for a read-only target or one that cannot be created; IoError
+// for a failure while writing.
+std::optional<Refusal> SaveProjectAsIs(const std::string& path, const MemoryImage& image);
 
 }  // namespace sonabank

@@ -10,6 +10,7 @@
 #include <QTranslator>
 #include <chrono>
 #include <cstdio>
+#include <exception>
 #include <memory>
 
 #include "platform/platform_services.h"
@@ -86,9 +87,7 @@ class StateProbe : public QObject {
     const QTableWidget& grid_;
 };
 
-}  // namespace
-
-int main(int argc, char* argv[]) {
+int RunProgram(int argc, char* argv[]) {
     QApplication app(argc, argv);
     FirstPaintProbe firstPaintProbe;
     if (qEnvironmentVariableIsSet("SONABANK_FIRST_PAINT_EXIT")) {
@@ -134,4 +133,20 @@ int main(int argc, char* argv[]) {
         });
     }
     return QApplication::exec();
+}
+
+}  // namespace
+
+// Every handler catches what its command throws; this is for the rest (no
+// memory for the window, a failure while starting), which still ends with a
+// message rather than an abort.
+int main(int argc, char* argv[]) {
+    try {
+        return RunProgram(argc, argv);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "sonabank: %s\n", error.what());
+    } catch (...) {
+        std::fprintf(stderr, "sonabank: unexpected failure\n");
+    }
+    return 1;
 }

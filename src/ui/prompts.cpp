@@ -69,8 +69,7 @@ void ShowRefusal(Prompts& prompts, QWidget* parent, Refusal refusal) {
 bool ShowOutcome(Prompts& prompts, QWidget* parent, const Outcome& outcome) {
     if (outcome.refusal) ShowRefusal(prompts, parent, *outcome.refusal);
     if (outcome.ioError) {
-        prompts.Message(parent, QString::fromStdString(IoErrorText(*outcome.ioError)),
-                        Prompts::Icon::Error);
+        prompts.Message(parent, QString::fromStdString(outcome.ioText), Prompts::Icon::Error);
     }
     return outcome.ok();
 }
@@ -80,8 +79,7 @@ bool RunGuarded(Prompts& prompts, QWidget* parent, const std::function<void()>& 
         command();
         return true;
     } catch (const IoError& error) {
-        prompts.Message(parent, QString::fromStdString(IoErrorText(error.code())),
-                        Prompts::Icon::Error);
+        prompts.Message(parent, QString::fromStdString(error.what()), Prompts::Icon::Error);
     } catch (const std::exception& error) {
         prompts.Message(parent, QString::fromLocal8Bit(error.what()), Prompts::Icon::Error);
     }

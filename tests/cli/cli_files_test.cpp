@@ -102,8 +102,14 @@ TEST_F(Files, BuildGivesIdenticalBytesForTheSameManifest) {
                                         "1\tbeep.raw\tADPCM 11025 Hz\t528\t11",
                                         "2\thum.raw\tPCM 11025 Hz\t900\t12"}));
 
-    // Building over an existing image replaces it.
-    ASSERT_EQ(Cli({"build", File("two.bin"), File("sounds/bank.txt")}).status, 0);
+    // Building over an existing image takes --force, as new does.
+    ASSERT_EQ(Cli({"delete", File("two.bin"), "0"}).status, 0);
+    const auto changed = ReadFile(File("two.bin"));
+    const ProgramResult refused = Cli({"build", File("two.bin"), File("sounds/bank.txt")});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err, File("two.bin") + ": the file exists; --force replaces it\n");
+    EXPECT_EQ(ReadFile(File("two.bin")), changed);
+    ASSERT_EQ(Cli({"build", File("two.bin"), File("sounds/bank.txt"), "--force"}).status, 0);
     EXPECT_EQ(ReadFile(File("one.bin")), ReadFile(File("two.bin")));
 }
 
@@ -133,7 +139,7 @@ TEST_F(Files, BuildNamesTheFirstBadLineAndWritesNothing) {
             std::ofstream out(manifest);
             out << "ok.raw\tpcm22050\t8\tfine\n" << c.line2 << "\nok.raw\tpcm22050\t8\tnever\n";
         }
-        const ProgramResult built = Cli({"build", image, manifest});
+        const ProgramResult built = Cli({"build", image, manifest, "--force"});
         EXPECT_EQ(built.status, c.status);
         EXPECT_EQ(Lines(built.err).at(0), manifest + c.message);
         EXPECT_EQ(ReadFile(image), before);
@@ -143,7 +149,7 @@ TEST_F(Files, BuildNamesTheFirstBadLineAndWritesNothing) {
     }
     // The huge file fits as ADPCM (half the bytes).
     std::ofstream(File("adpcm.txt")) << "huge.raw\tadpcm\t8\tbig\n";
-    EXPECT_EQ(Cli({"build", image, File("adpcm.txt")}).status, 0);
+    EXPECT_EQ(Cli({"build", image, File("adpcm.txt"), "--force"}).status, 0);
 }
 
 }  // namespace

@@ -85,7 +85,8 @@ TEST_F(CliSpeech, AManifestOfSpokenLinesBuildsTheSameImageTwice) {
     ASSERT_EQ(first.status, 0) << first.err;
     // The last text is longer than a description can be.
     EXPECT_TRUE(first.err.ends_with(
-        "prompts.txt:11: description stored as \"Температура воздуха д\" (cut to 21 characters)\n"))
+        "prompts.txt:11: the description was stored as \"Температура воздуха д\" (cut to 21 "
+        "characters)\n"))
         << first.err;
     // Each line's quality report, the ADPCM lines with their coding's SNR.
     const auto reports = Lines(first.out);

@@ -82,10 +82,13 @@ TEST_F(Usage, RefusalsPrintTheProgramsTextAndExitWith1) {
         std::string err;
     };
     const Case cases[] = {
-        {{"list", File("absent.bin")}, File("absent.bin") + ": Невозможно открыть файл!\n"},
+        {{"list", File("absent.bin")},
+         File("absent.bin") + ": Невозможно открыть файл! (No such file or directory)\n"},
         {{"info", File("lower.bin")}, File("lower.bin") + ": Неверный формат файла!\n"},
-        {{"add", image, File("absent.raw")}, File("absent.raw") + ": Невозможно открыть файл!\n"},
-        {{"add", image, readOnlyRaw}, readOnlyRaw + ": Невозможно открыть файл!\n"},
+        {{"add", image, File("absent.raw")},
+         File("absent.raw") + ": Невозможно открыть файл! (No such file or directory)\n"},
+        {{"add", image, readOnlyRaw},
+         readOnlyRaw + ": Невозможно открыть файл! (the file is read-only)\n"},
         {{"add", image, ""}, "Вы не указали файл со звуковыми данными!\n"},
         {{"add", image, File("empty.raw")},
          File("empty.raw") + ": Файл не содержит звуковых данных!\n"},
@@ -105,7 +108,7 @@ TEST_F(Usage, RefusalsPrintTheProgramsTextAndExitWith1) {
     MakeReadOnly(image);
     const ProgramResult readOnly = Cli({"copyright", image, "x"});
     EXPECT_EQ(readOnly.status, 1);
-    EXPECT_EQ(readOnly.err, image + ": Невозможно открыть файл!\n");
+    EXPECT_EQ(readOnly.err, image + ": Невозможно открыть файл! (the file is read-only)\n");
     EXPECT_EQ(ReadFile(image), before);
     EXPECT_EQ(Cli({"new", image, "--force"}).err, image + ": Невозможно создать файл!\n");
     EXPECT_EQ(ReadFile(image), before);
@@ -126,14 +129,14 @@ TEST_F(Usage, InputOutputErrorsExitWith3) {
         SCOPED_TRACE(args[0] + " " + args[1]);
         const ProgramResult result = Cli(args);
         EXPECT_EQ(result.status, 3);
-        EXPECT_EQ(result.err, "Read beyond end of file.\n");
+        EXPECT_EQ(result.err, args[1] + ": Read beyond end of file.\n");
     }
     EXPECT_EQ(ReadFile(File("short.bin")).size(), 3000u);
 
     ASSERT_EQ(Cli({"add", image, Raw("b.raw", 10)}).status, 0);
     const ProgramResult full = RunProgram(SONABANK_CLI, {"list", image}, "/dev/full");
     EXPECT_EQ(full.status, 3);
-    EXPECT_EQ(full.err, "Disk full.\n");
+    EXPECT_EQ(full.err, "standard output: No space left on device\n");
 }
 
 }  // namespace

@@ -37,6 +37,20 @@ std::vector<char*> Pointers(std::vector<std::string>& strings) {
     return pointers;
 }
 
+// Waits for a program StartProgram started; its stdout is read from
+// `outPath` unless that is empty.
+ProgramResult Finish(pid_t pid, const std::string& outPath, const std::string& errPath) {
+    int wstatus = 0;
+    if (waitpid(pid, &wstatus, 0) != pid) throw std::runtime_error("lost a program");
+    ProgramResult result;
+    result.status = ExitStatus(wstatus);
+    const auto out = outPath.empty() ? std::vector<std::uint8_t>() : ReadFile(outPath);
+    const auto err = ReadFile(errPath);
+    result.out.assign(out.begin(), out.end());
+    result.err.assign(err.begin(), err.end());
+    return result;
+}
+
 }  // namespace
 
 pid_t StartProgram(const std::string& program, const std::vector<std::string>& args,
@@ -45,8 +59,12 @@ pid_t StartProgram(const std::string& program, const std::vector<std::string>& a
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
+    if (stdoutPath == kClosedStdout) {
+        posix_spawn_file_actions_addclose(&actions, 1);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, 1, stdoutPath.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    }
     posix_spawn_file_actions_addopen(&actions, 2, stderrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0644);
     std::vector<std::string> argStrings = {program};
@@ -73,16 +91,21 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
     const std::string outPath = stdoutPath.empty() ? scratch.file("stdout") : stdoutPath;
     const std::string errPath = scratch.file("stderr");
     const pid_t pid = StartProgram(program, args, outPath, errPath, env);
-    int wstatus = 0;
-    if (waitpid(pid, &wstatus, 0) != pid) throw std::runtime_error("lost " + program);
+    return Finish(pid, stdoutPath.empty() ? outPath : std::string(), errPath);
+}
 
-    ProgramResult result;
-    result.status = ExitStatus(wstatus);
-    const auto out = stdoutPath.empty() ? ReadFile(outPath) : std::vector<std::uint8_t>();
-    const auto err = ReadFile(errPath);
-    result.out.assign(out.begin(), out.end());
-    result.err.assign(err.begin(), err.end());
-    return result;
+std::vector<ProgramResult> RunTogether(const std::string& program,
+                                       const std::vector<std::vector<std::string>>& argsList) {
+    TempDir scratch;
+    const auto out = [&](std::size_t i) { return scratch.file(std::to_string(i) + ".out"); };
+    const auto err = [&](std::size_t i) { return scratch.file(std::to_string(i) + ".err"); };
+    std::vector<pid_t> pids;
+    for (std::size_t i = 0; i < argsList.size(); ++i) {
+        pids.push_back(StartProgram(program, argsList[i], out(i), err(i)));
+    }
+    std::vector<ProgramResult> results;
+    for (std::size_t i = 0; i < pids.size(); ++i) results.push_back(Finish(pids[i], out(i), err(i)));
+    return results;
 }
 
 std::string CliTest::Raw(const std::string& name, std::size_t size) {

@@ -1,5 +1,9 @@
 #include "project/project_file.h"
 
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -244,6 +248,128 @@ INSTANTIATE_TEST_SUITE_P(Faults, SaveFailingPartWay,
                                          SaveFault{"FailedRename", FileOp::Rename,
                                                    FaultAction::Fail}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace sonabank
+
+namespace sonabank {
+namespace {
+
+// Looks into the folder at the moment the new content is written, as another
+// user could.
+class FolderAtWrite : public FileFaultHook {
+  public:
+    explicit FolderAtWrite(fs::path folder) : folder_(std::move(folder)) { SetFileFaultHook(this); }
+    ~FolderAtWrite() override { SetFileFaultHook(nullptr); }
+    FaultAction Before(FileOp op) override {
+        if (op == FileOp::Write) {
+            for (const auto& entry : fs::directory_iterator(folder_)) {
+                const auto perms = entry.status().permissions();
+                if ((perms & (fs::perms::group_read | fs::perms::others_read)) != fs::perms::none) {
+                    readableByOthers.push_back(entry.path().filename());
+                }
+            }
+        }
+        return FaultAction::Proceed;
+    }
+    std::vector<std::string> readableByOthers;
+
+  private:
+    fs::path folder_;
+};
+
+TEST(SafeSave, NewContentIsPrivateUntilItReplacesTheFileWhateverTheName) {
+    TempDir dir;
+    for (const std::string& name : {std::string("bank.bin"), std::string(245, 'n') + ".bin"}) {
+        SCOPED_TRACE(name.size());
+        const std::string path = dir.file(name);
+        WriteFile(path, {1});
+        fs::permissions(path, fs::perms(0644));
+        std::vector<std::string> seen;
+        {
+            FolderAtWrite spy(dir.path());
+            ASSERT_EQ(SaveProjectAsIs(path, NoisyImage(3)), std::nullopt);
+            seen = spy.readableByOthers;
+        }
+        // Only the old file itself may be readable while the new one is written.
+        EXPECT_EQ(seen, std::vector<std::string>{name});
+        EXPECT_EQ(ReadFile(path), BytesOf(NoisyImage(3)));
+        EXPECT_EQ(fs::status(path).permissions(), fs::perms(0644));
+        fs::remove(path);
+    }
+    EXPECT_TRUE(FilesIn(dir.path()).empty());
+}
+
+// Saves bank.bin in `folder` from a child process running as the user
+// nobody, with the folder's "spare" as its folder for temporary files (the
+// test's own folders are closed to others). True when it saved.
+bool SavedAsNobody(const fs::path& folder) {
+    const pid_t child = fork();
+    if (child == 0) {
+        const bool ok = chdir(folder.c_str()) == 0 && setenv("TMPDIR", "spare", 1) == 0 &&
+                        setgid(65534) == 0 && setuid(65534) == 0 &&
+                        !SaveProjectAsIs("bank.bin", NoisyImage(5));
+        _exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+TEST(SafeSave, KeepsOwnerGroupModeAndEveryLink) {
+    if (geteuid() != 0) GTEST_SKIP() << "giving files to other users takes root";
+    struct Case {
+        const char* name;
+        uid_t owner;
+        fs::perms fileMode;
+        fs::perms folderMode;
+        bool secondName;
+        bool asNobody;
+    };
+    const Case cases[] = {
+        {"another user's file saved by root", 12345, fs::perms(0640), fs::perms(0755), false,
+         false},
+        {"a file with a second name", 0, fs::perms(0604), fs::perms(0755), true, false},
+        {"a writable file of root's saved by nobody", 0, fs::perms(0666), fs::perms(0777), false,
+         true},
+        {"nobody's file in a read-only folder", 65534, fs::perms(0600), fs::perms(0555), false,
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const fs::path folder = dir.path() / "work";
+        fs::create_directories(folder / "spare");
+        ASSERT_EQ(chown((folder / "spare").c_str(), 65534, 65534), 0);
+        const std::string path = (folder / "bank.bin").string();
+        WriteFile(path, BytesOf(NoisyImage(4)));
+        std::vector<std::string> names = {"bank.bin", "spare"};
+        if (c.secondName) {
+            fs::create_hard_link(path, folder / "second.bin");
+            names = {"bank.bin", "second.bin", "spare"};
+        }
+        ASSERT_EQ(chown(path.c_str(), c.owner, c.owner), 0);
+        fs::permissions(path, c.fileMode);
+        fs::permissions(folder, c.folderMode);
+
+        if (c.asNobody) {
+            ASSERT_TRUE(SavedAsNobody(folder));
+        } else {
+            ASSERT_EQ(SaveProjectAsIs(path, NoisyImage(5)), std::nullopt);
+        }
+        struct stat info {};
+        ASSERT_EQ(stat(path.c_str(), &info), 0);
+        EXPECT_EQ(info.st_uid, c.owner);
+        EXPECT_EQ(info.st_gid, c.owner);
+        EXPECT_EQ(fs::status(path).permissions(), c.fileMode);
+        EXPECT_EQ(ReadFile(path), BytesOf(NoisyImage(5)));
+        if (c.secondName) {
+            EXPECT_EQ(ReadFile((folder / "second.bin").string()), BytesOf(NoisyImage(5)));
+        }
+        EXPECT_EQ(FilesIn(folder), names);
+        EXPECT_TRUE(FilesIn(folder / "spare").empty());
+    }
+}
 
 }  // namespace
 }  // namespace sonabank

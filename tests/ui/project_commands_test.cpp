@@ -1,3 +1,5 @@
+#include <filesystem>
+
 #include "image/fragment_list.h"
 #include "support/fault_injector.h"
 #include "window_fixture.h"
@@ -71,6 +73,19 @@ TEST_F(ProjectTest, SavingOverAReadOnlyFileIsRefused) {
         EXPECT_EQ(prompts.shown[0].icon, Icon::Error);
         EXPECT_TRUE(window->project().modified());
         EXPECT_EQ(window->projectFileName(), path);
+    }
+}
+
+TEST_F(ProjectTest, ExportNeverWritesOverTheProjectFile) {
+    const QString path = SavedProject("one.bin");
+    const auto saved = ReadFile(path.toStdString());
+    std::filesystem::create_symlink(path.toStdString(), dir.file("link.bin"));
+    for (const QString& target : {path, QString::fromStdString(dir.file("link.bin"))}) {
+        prompts.shown.clear();
+        prompts.files = {target};
+        window->TB_Export->click();
+        EXPECT_EQ(prompts.texts(), std::vector<QString>{"Это файл проекта: экспорт его затёр бы!"});
+        EXPECT_EQ(ReadFile(path.toStdString()), saved);
     }
 }
 
