@@ -13,7 +13,7 @@ struct OptionSpec {
     std::string_view name;
     Option option;
     std::optional<std::string> Arguments::*value;  // nullptr for a flag
-    bool Arguments::*flag;                          // nullptr for a value
+    bool Arguments::*flag;                         // nullptr for a value
 };
 
 constexpr OptionSpec kOptions[] = {

@@ -148,7 +148,8 @@ int RunCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
         const int error = errno;
         err << "standard output: "
             << (error == EBADF ? std::string("closed")
-                               : error != 0 ? std::strerror(error) : "cannot be written")
+                : error != 0   ? std::strerror(error)
+                               : "cannot be written")
             << '\n';
         return kIoFailure;
     }

@@ -239,8 +239,7 @@ int RunChange(const CommandContext& c) {
     if (c.args.say) {
         // Spoken over a fragment, it is described as say describes it.
         const Outcome spoken = SpeakInto(
-            project, row, SpokenOf(c.args, *c.args.say, c.args.description.value_or("")), {},
-            path);
+            project, row, SpokenOf(c.args, *c.args.say, c.args.description.value_or("")), {}, path);
         return SaveAndReport(c, project, path, spoken);
     }
     RawFragment fragment{withFile ? c.args.positional[2] : std::string(), WidthOption(c.args),
@@ -255,10 +254,9 @@ int RunSay(const CommandContext& c) {
     const std::string& path = c.args.positional[0];
     const auto lock = LockForChange(path);
     Project project = Load(path, ProjectAccess::Edit);
-    const Outcome added =
-        SpeakInto(project, std::nullopt,
-                  SpokenOf(c.args, c.args.positional[1], c.args.description.value_or("")), {},
-                  path);
+    const Outcome added = SpeakInto(
+        project, std::nullopt,
+        SpokenOf(c.args, c.args.positional[1], c.args.description.value_or("")), {}, path);
     return SaveAndReport(c, project, path, added);
 }
 

@@ -28,8 +28,8 @@ LockOutcome LockForReading(const std::string& path) {
 
 CliFailure RefusedFile(Refusal refusal, const std::string& path, ProjectAccess access) {
     if (refusal != Refusal::CannotOpen) return Refused(refusal, path);
-    return CliFailure(kRefused, path + ": " + RefusalText(refusal) + " (" +
-                                    CannotOpenCause(path, access) + ")");
+    return CliFailure(
+        kRefused, path + ": " + RefusalText(refusal) + " (" + CannotOpenCause(path, access) + ")");
 }
 
 void RefuseExistingUnlessForced(const std::string& path, bool force) {

@@ -19,8 +19,7 @@ constexpr std::size_t kBlockSamples = 16384;
 
 ImportOutcome ImportFragment(MemoryImage& image, SampleSource& source, SoundFormat format,
                              std::optional<int> replacedRow,
-                             std::optional<std::string_view> description,
-                             AdpcmState& adpcm) {
+                             std::optional<std::string_view> description, AdpcmState& adpcm) {
     std::optional<Placement> placement;
     std::uint64_t wanted = UINT64_MAX;
     if (const std::optional<std::uint64_t> known = source.KnownLength()) {

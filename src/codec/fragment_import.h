@@ -23,15 +23,15 @@ struct ImportOutcome {
 
 // Stores the samples of `source` in `format` as a new fragment behind the
 // last one, or in place of the fragment of `replacedRow`, with `description`
-// (code page 1251; none keeps the replaced fragment's description bytes). A source that knows its length is checked against the
-// room before any sample is read, and only the samples the stored length
-// needs are read (IoError when it ends before them); the samples of any other
-// source are encoded first and checked after. All or nothing: after a refusal
-// or an IoError the image is byte for byte as it was.
+// (code page 1251; none keeps the replaced fragment's description bytes). A
+// source that knows its length is checked against the room before any
+// sample is read, and only the samples the stored length needs are read
+// (IoError when it ends before them); the samples of any other source are
+// encoded first and checked after. All or nothing: after a refusal or an
+// IoError the image is byte for byte as it was.
 ImportOutcome ImportFragment(MemoryImage& image, SampleSource& source, SoundFormat format,
                              std::optional<int> replacedRow,
-                             std::optional<std::string_view> description,
-                             AdpcmState& adpcm);
+                             std::optional<std::string_view> description, AdpcmState& adpcm);
 
 // Removes characters of code 32 or less from both ends.
 std::string TrimDescription(std::string_view text);

@@ -81,7 +81,8 @@ void Place(MemoryImage& image, const Placement& placement, SoundFormat format,
     SetEntryWord(image, slot, static_cast<std::uint16_t>(placement.startPage));
     SetFragmentFormat(image, placement.row, static_cast<int>(format));
     SetFragmentLength(image, slot, placement.length);
-    if (description) WritePaddedText(DescriptionField(image, slot), DESCRIPTION_WIDTH - 1, *description);
+    if (description)
+        WritePaddedText(DescriptionField(image, slot), DESCRIPTION_WIDTH - 1, *description);
 
     const std::size_t pageBytes = std::size_t{pagesOf(placement.length)} * PAGE_SIZE;
     std::uint8_t* pages = image.data() + static_cast<std::size_t>(placement.startPage) * PAGE_SIZE;

@@ -2,9 +2,8 @@
 // lose another command's update, crash on odd input, change what it was not
 // asked to change, print raw control codes, or hide what went wrong.
 
-#include <sys/stat.h>
-
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -131,7 +130,8 @@ TEST_F(Safety, CommandsChangeOnlyWhatTheyAreAbout) {
         ASSERT_EQ(Cli(c.args).status, 0);
         const MemoryImage after = ImageAt(image);
         EXPECT_EQ(Bytes(CopyrightField(after)), Bytes(CopyrightField(odd)));
-        for (int slot : {0, 1}) EXPECT_EQ(Bytes(DescriptionField(after, slot)), Bytes(DescriptionField(odd, slot)));
+        for (int slot : {0, 1})
+            EXPECT_EQ(Bytes(DescriptionField(after, slot)), Bytes(DescriptionField(odd, slot)));
         const auto field = DescriptionField(after, 2);
         EXPECT_EQ(std::string(field.begin(), field.end()), c.description2);
     }
@@ -175,19 +175,24 @@ TEST_F(Safety, TextsStoredOtherwiseThanGivenAreReported) {
         std::string err;
     };
     const Case cases[] = {
-        {{"add", image, raw, "--description", std::string(100000, 'x')}, 0,
+        {{"add", image, raw, "--description", std::string(100000, 'x')},
+         0,
          "warning: the description was stored as \"" + std::string(21, 'x') +
              "\" (cut to 21 characters)\n"},
-        {{"add", image, raw, "--description", "日本 ok"}, 0,
+        {{"add", image, raw, "--description", "日本 ok"},
+         0,
          "warning: the description was stored as \"?? ok\" (characters outside code page 1251 "
          "became \"?\")\n"},
-        {{"say", image, "Дверь", "--description", "日本 ok"}, 0,
+        {{"say", image, "Дверь", "--description", "日本 ok"},
+         0,
          "warning: the description was stored as \"?? ok\" (characters outside code page 1251 "
          "became \"?\")\n"},
-        {{"copyright", image, std::string(40, 'c')}, 0,
+        {{"copyright", image, std::string(40, 'c')},
+         0,
          "warning: the copyright was stored as \"" + std::string(28, 'c') +
              "\" (cut to 28 characters)\n"},
-        {{"build", File("new.bin"), File("zero.txt")}, 2,
+        {{"build", File("new.bin"), File("zero.txt")},
+         2,
          File("zero.txt") + ":1: the file name holds a zero byte\n"},
     };
     for (const Case& c : cases) {
@@ -234,16 +239,22 @@ TEST_F(Safety, MessagesNameTheFileAndTheCause) {
         std::string lastOut;
     };
     const Case cases[] = {
-        {{"list", File("fifo.bin")}, 1,
-         File("fifo.bin") + ": Невозможно открыть файл! (not a regular file)", ""},
+        {{"list", File("fifo.bin")},
+         1,
+         File("fifo.bin") + ": Невозможно открыть файл! (not a regular file)",
+         ""},
         {{"add", image, Raw("b.raw", 10), "-x"}, 2, "unknown option -x", ""},
-        {{"new", File("dangling.bin")}, 1,
+        {{"new", File("dangling.bin")},
+         1,
          File("dangling.bin") + ": a symbolic link to a missing file; --force replaces the link",
          ""},
-        {{"info", File("hostile.bin")}, 0, "",
+        {{"info", File("hostile.bin")},
+         0,
+         "",
          "catalogue: inconsistent, problems: 1; the figures above are what it claims (check "
          "lists them)"},
-        {{"export", File("beyond.bin"), "0", File("out.raw")}, 0,
+        {{"export", File("beyond.bin"), "0", File("out.raw")},
+         0,
          "warning: fragment 0 lies partly or wholly beyond the image; wrote 528 of its 1000 bytes",
          ""},
     };

@@ -104,7 +104,8 @@ std::vector<ProgramResult> RunTogether(const std::string& program,
         pids.push_back(StartProgram(program, argsList[i], out(i), err(i)));
     }
     std::vector<ProgramResult> results;
-    for (std::size_t i = 0; i < pids.size(); ++i) results.push_back(Finish(pids[i], out(i), err(i)));
+    for (std::size_t i = 0; i < pids.size(); ++i)
+        results.push_back(Finish(pids[i], out(i), err(i)));
     return results;
 }
 

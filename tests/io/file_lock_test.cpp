@@ -56,8 +56,8 @@ TEST(FileLock, AWaiterEndsUpHoldingTheSavedFile) {
     std::optional<LockOutcome> first = LockFile(path, LockKind::Exclusive, 0ms);
     ASSERT_TRUE(first->lock);
 
-    auto waiter = std::async(std::launch::async,
-                             [&] { return LockFile(path, LockKind::Exclusive, 10s); });
+    auto waiter =
+        std::async(std::launch::async, [&] { return LockFile(path, LockKind::Exclusive, 10s); });
     ASSERT_EQ(waiter.wait_for(50ms), std::future_status::timeout);
     ASSERT_EQ(SaveProjectAsIs(path, image), std::nullopt);
     first.reset();
