@@ -150,17 +150,25 @@ int RunList(const CommandContext& c) {
     for (const FragmentRow& row : ListFragments(image).rows) {
         const int slot = row.row - 1;
         const std::string description = ChangePrefill(image, row.row);
+        const std::uint32_t length = FragmentLength(image, slot);
         if (c.args.json) {
+            // Without a known format there is no rate to time the bytes by.
+            const std::string duration =
+                row.formatName
+                    ? Fixed(StoredSeconds(length, static_cast<SoundFormat>(
+                                                      GetFragmentFormat(image, row.row))),
+                            6)
+                    : "null";
             c.out << separator << "{\"number\":" << slot
                   << ",\"description\":" << JsonString(description)
                   << ",\"format\":" << (row.formatName ? JsonString(*row.formatName) : "null")
-                  << ",\"length\":" << FragmentLength(image, slot)
-                  << ",\"startPage\":" << StartPage(image, slot) << '}';
+                  << ",\"length\":" << length << ",\"startPage\":" << StartPage(image, slot)
+                  << ",\"duration\":" << duration << '}';
             separator = ",";
             continue;
         }
         c.out << slot << '\t' << EscapedText(description) << '\t' << row.formatName.value_or("")
-              << '\t' << FragmentLength(image, slot) << '\t' << StartPage(image, slot) << '\n';
+              << '\t' << length << '\t' << StartPage(image, slot) << '\n';
     }
     if (c.args.json) c.out << "]\n";
     return kSuccess;
@@ -193,10 +201,8 @@ int RunInfo(const CommandContext& c) {
     const char* separator = " ";
     for (const SoundFormat format :
          {SoundFormat::PCM_22050, SoundFormat::PCM_11025, SoundFormat::ADPCM_11025}) {
-        const double samples = static_cast<double>(std::max<std::int64_t>(Room(image), 0)) *
-                               (format == SoundFormat::ADPCM_11025 ? 2 : 1);
         c.out << separator << FormatName(static_cast<int>(format)) << ' '
-              << Fixed(samples / DeviceRate(format), 2);
+              << Fixed(StoredSeconds(static_cast<std::uint64_t>(free), format), 2);
         separator = ", ";
     }
     c.out << '\n';
@@ -382,7 +388,7 @@ constexpr Command kCommands[] = {
      kOptForce, RunNew},
     {"list", "IMAGE [--json]",
      "one line per fragment: number, description, format, length, start page (TAB-separated);\n"
-     "      --json: one JSON array of objects instead",
+     "      --json: one JSON array of objects instead, with each duration in seconds too",
      1, 1, kOptJson, RunList},
     {"info", "IMAGE [--json]",
      "copyright, fragments, usage, used and free bytes, first free page, free seconds per\n"

@@ -33,7 +33,7 @@ QualityReport QualityMeter::Report(std::uint32_t storedLength) const {
     report.format = format_;
     const bool adpcm = format_ == SoundFormat::ADPCM_11025;
     report.rate = DeviceRate(format_);
-    report.durationSeconds = storedLength * (adpcm ? 2.0 : 1.0) / report.rate;
+    report.durationSeconds = StoredSeconds(storedLength, format_);
     report.peakDbfs = 20 * std::log10(peak_ / 32768.0);
     if (adpcm && signal_ > 0) {
         report.adpcmSnrDb = noise_ > 0 ? 10 * std::log10(signal_ / noise_)

@@ -58,6 +58,12 @@ int DeviceRate(SoundFormat format) {
     return format == SoundFormat::PCM_22050 ? 22050 : 11025;
 }
 
+double StoredSeconds(std::uint64_t storedBytes, SoundFormat format) {
+    const double samples =
+        static_cast<double>(storedBytes) * (format == SoundFormat::ADPCM_11025 ? 2 : 1);
+    return samples / DeviceRate(format);
+}
+
 DeviceSound ConvertToDevice(std::span<const float> mono, int sourceRate, SoundFormat format,
                             const GainOptions& gain) {
     return FinishForDevice(Resample(mono, sourceRate, DeviceRate(format)), format, gain);

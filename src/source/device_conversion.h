@@ -33,6 +33,9 @@ struct DeviceSound {
 
 // The sample rate a format stores (22050 or 11025 Hz).
 int DeviceRate(SoundFormat format);
+// How long `storedBytes` of a fragment in `format` play; ADPCM keeps two
+// samples in a byte.
+double StoredSeconds(std::uint64_t storedBytes, SoundFormat format);
 
 // `mono` is at `sourceRate`, full scale 1.0 (values beyond it are allowed and
 // are limited). Deterministic: the same input gives the same samples.

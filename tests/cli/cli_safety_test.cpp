@@ -143,6 +143,14 @@ TEST_F(Safety, ListAndInfoPrintStoredTextsEscapedOrAsJson) {
     WritePaddedText(DescriptionField(odd, 0), 20, "a\tb\nc\rd\\e\x1b[2J\x7f");
     WritePaddedText(CopyrightField(odd), COPYRIGHT_WIDTH - 1, "x\"y\x01");
     Store(image, odd);
+    // Durations by each format's bytes per second, none for a code with no format.
+    const std::string formats = NewImage("formats.bin");
+    for (const char* format : {"adpcm", "pcm11025", "pcm22050"}) {
+        ASSERT_EQ(Cli({"add", formats, Raw("b.raw", 1000), "--format", format}).status, 0);
+    }
+    MemoryImage unknown = ImageAt(formats);
+    SetFragmentFormat(unknown, 3, 3);
+    Store(formats, unknown);
     struct Case {
         std::vector<std::string> args;
         std::string firstLine;
@@ -152,7 +160,13 @@ TEST_F(Safety, ListAndInfoPrintStoredTextsEscapedOrAsJson) {
         {{"info", image}, "copyright: x\"y\\x01"},
         {{"list", image, "--json"},
          "[{\"number\":0,\"description\":\"a\\u0009b\\u000ac\\u000dd\\\\e\\u001b[2J\x7f\","
-         "\"format\":\"PCM 22050 Hz\",\"length\":1000,\"startPage\":5}]"},
+         "\"format\":\"PCM 22050 Hz\",\"length\":1000,\"startPage\":5,\"duration\":0.045351}]"},
+        {{"list", formats, "--json"},
+         "[{\"number\":0,\"description\":\"b.raw\",\"format\":\"ADPCM 11025 Hz\",\"length\":500,"
+         "\"startPage\":5,\"duration\":0.090703},{\"number\":1,\"description\":\"b.raw\","
+         "\"format\":\"PCM 11025 Hz\",\"length\":1000,\"startPage\":6,\"duration\":0.090703},"
+         "{\"number\":2,\"description\":\"b.raw\",\"format\":null,\"length\":1000,"
+         "\"startPage\":8,\"duration\":null}]"},
         {{"info", image, "--json"},
          "{\"copyright\":\"x\\\"y\\u0001\",\"fragments\":1,\"usagePercent\":0,\"usedBytes\":1056,"
          "\"freeBytes\":2158992,\"firstFreePage\":7,\"consistent\":true}"},
