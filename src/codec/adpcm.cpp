@@ -88,30 +88,34 @@ constexpr std::array<std::uint8_t, 256 * (MAX_STEP_INDEX + 1)> kIndexAfterByte =
     return table;
 }();
 
-// What the encoder needs at one step index: the parts of the step that the
-// three magnitude bits weigh, the step >> 3 every code adds, and where the
-// records of the eight step indices a magnitude leads to begin in
-// kEncoderSuccessors.
 }  // namespace
 
-struct AdpcmEncoderStep {
+// What the encoder needs at one step index: the parts of the step that the
+// three magnitude bits weigh, the step >> 3 every code adds, and the records
+// of the eight step indices a magnitude leads to. The power-of-two size keeps
+// the way from a magnitude to the next record down to a shift and an add.
+struct alignas(32) AdpcmEncoderStep {
     std::int32_t step;
     std::int32_t half;
     std::int32_t quarter;
-    std::int16_t eighth;
-    std::int8_t index;
-    std::uint16_t successors;
+    std::int32_t eighth;
+    const AdpcmEncoderStep* successors;  // by magnitude
+    std::int32_t index;
 };
 
 namespace {
 
 using EncoderStep = AdpcmEncoderStep;
+extern const std::array<EncoderStep, (MAX_STEP_INDEX + 1) * 8> kEncoderSuccessors;
 
 constexpr EncoderStep MakeEncoderStep(int index) {
     const std::int32_t step = kStepSize[index];
-    return {WeightedStep(step, 4),           WeightedStep(step, 2),
-            WeightedStep(step, 1),           static_cast<std::int16_t>(step >> 3),
-            static_cast<std::int8_t>(index), static_cast<std::uint16_t>(index * 8)};
+    return {WeightedStep(step, 4),
+            WeightedStep(step, 2),
+            WeightedStep(step, 1),
+            step >> 3,
+            &kEncoderSuccessors[static_cast<std::size_t>(index) * 8],
+            index};
 }
 
 constexpr std::array<EncoderStep, MAX_STEP_INDEX + 1> kEncoderSteps = [] {
@@ -206,11 +210,14 @@ std::uint8_t AdpcmEncode(AdpcmState& state, std::int16_t sample) {
     // The predictor moves by eighth plus the parts taken, |diff| - rest, which
     // lands it on the sample plus or minus (eighth - rest). Moving up it can
     // only pass 32767 and moving down only -32767, so with the sign folded out
-    // one bound is all there is to clamp against.
-    const std::int32_t folded = ((sample ^ sign) - sign) + at->eighth - rest;
-    state.predictor = (std::min(folded, PREDICTOR_LIMIT) ^ sign) - sign;
+    // one bound is all there is to clamp against. Written as a floor on rest
+    // (reach is the sample, sign folded out, plus eighth), the clamp compares
+    // rest with a bound known in advance instead of waiting for a subtraction.
+    const std::int32_t reach = ((sample ^ sign) - sign) + at->eighth;
+    const std::int32_t signedReach = ((reach ^ sign) - sign) + sign;
+    state.predictor = signedReach - (std::max(rest, reach - PREDICTOR_LIMIT) ^ sign);
 
-    at = &kEncoderSuccessors[at->successors + magnitude];
+    at = at->successors + magnitude;
     state.encoderStep = at;
     state.stepIndex = at->index;
     return static_cast<std::uint8_t>(magnitude | (static_cast<unsigned>(sign) & 8));
