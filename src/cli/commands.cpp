@@ -7,6 +7,7 @@
 #include <sstream>
 #include <string>
 #include <utility>
+#include <variant>
 #include <vector>
 
 #include "cli/cli_failure.h"
@@ -48,11 +49,12 @@ void Check(const Outcome& outcome, std::string_view where, std::string_view ioWh
 Project Load(const std::string& path, ProjectAccess access) {
     const LockOutcome shared =
         access == ProjectAccess::Inspect ? LockForReading(path) : LockOutcome{};
-    Project project;
-    const Outcome opened = project.Open(path, access);
-    if (opened.refusal) throw RefusedFile(*opened.refusal, path, access);
-    Check(opened, path, path);
-    return project;
+    auto opened = Project::FromFile(path, access);
+    if (const Outcome* failed = std::get_if<Outcome>(&opened)) {
+        if (failed->refusal) throw RefusedFile(*failed->refusal, path, access);
+        Check(*failed, path, path);
+    }
+    return std::move(std::get<Project>(opened));
 }
 
 void Save(Project& project, const std::string& path) {

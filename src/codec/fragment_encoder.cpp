@@ -15,25 +15,30 @@ std::uint64_t FragmentEncoder::SamplesOf(SoundFormat format, std::uint64_t store
     return format == SoundFormat::ADPCM_11025 ? stored * 2 : stored;
 }
 
-std::size_t FragmentEncoder::Encode(std::span<const std::int16_t> samples, std::uint8_t* out) {
+std::size_t FragmentEncoder::Encode(std::span<const std::int16_t> samples, std::uint8_t* out,
+                                    std::int16_t* played) {
     if (!adpcm_) {
         for (std::size_t k = 0; k < samples.size(); ++k) {
             out[k] = static_cast<std::uint8_t>(static_cast<std::uint16_t>(samples[k]) >> 8 ^ 0x80u);
         }
         return samples.size();
     }
+    const auto code = [&](std::size_t k) {
+        const std::uint8_t c = AdpcmEncode(state_, samples[k]);
+        if (played) played[k] = static_cast<std::int16_t>(state_.predictor);
+        return c;
+    };
     std::size_t written = 0;
     std::size_t k = 0;
-    if (pending_ && !samples.empty()) {
-        const std::uint8_t high = AdpcmEncode(state_, *pending_);
-        out[written++] = static_cast<std::uint8_t>(high << 4 | AdpcmEncode(state_, samples[k++]));
-        pending_.reset();
+    if (pendingCode_ && !samples.empty()) {
+        out[written++] = static_cast<std::uint8_t>(*pendingCode_ << 4 | code(k++));
+        pendingCode_.reset();
     }
     for (; k + 1 < samples.size(); k += 2) {
-        const std::uint8_t high = AdpcmEncode(state_, samples[k]);
-        out[written++] = static_cast<std::uint8_t>(high << 4 | AdpcmEncode(state_, samples[k + 1]));
+        const std::uint8_t high = code(k);
+        out[written++] = static_cast<std::uint8_t>(high << 4 | code(k + 1));
     }
-    if (k < samples.size()) pending_ = samples[k];
+    if (k < samples.size()) pendingCode_ = code(k);
     return written;
 }
 

@@ -28,13 +28,16 @@ class FragmentEncoder {
     // for samples.size() bytes, and returns how many it wrote. PCM keeps a
     // sample's top 8 bits made unsigned (the low byte dropped unrounded);
     // ADPCM packs two codes a byte, the earlier sample in the high nibble,
-    // and keeps a sample without its partner for the next call.
-    std::size_t Encode(std::span<const std::int16_t> samples, std::uint8_t* out);
+    // and keeps the code of a sample without its partner for the next call.
+    // For ADPCM, `played` (when given, room for samples.size()) gets the
+    // predictor after each sample: what the device plays for it.
+    std::size_t Encode(std::span<const std::int16_t> samples, std::uint8_t* out,
+                       std::int16_t* played = nullptr);
 
   private:
     bool adpcm_;
     AdpcmState& state_;
-    std::optional<std::int16_t> pending_;
+    std::optional<std::uint8_t> pendingCode_;
 };
 
 }  // namespace sonabank

@@ -1,7 +1,7 @@
 #include "codec/fragment_import.h"
 
 #include <algorithm>
-#include <vector>
+#include <memory>
 
 #include "codec/fragment_encoder.h"
 #include "image/fragment_placing.h"
@@ -19,7 +19,8 @@ constexpr std::size_t kBlockSamples = 16384;
 
 ImportOutcome ImportFragment(MemoryImage& image, SampleSource& source, SoundFormat format,
                              std::optional<int> replacedRow,
-                             std::optional<std::string_view> description, AdpcmState& adpcm) {
+                             std::optional<std::string_view> description, AdpcmState& adpcm,
+                             QualityMeter* meter) {
     std::optional<Placement> placement;
     std::uint64_t wanted = UINT64_MAX;
     if (const std::optional<std::uint64_t> known = source.KnownLength()) {
@@ -31,34 +32,43 @@ ImportOutcome ImportFragment(MemoryImage& image, SampleSource& source, SoundForm
 
     // Encoded aside first, so that a read error or a refusal leaves the image
     // as it was. A source of unknown length is given up on as soon as it
-    // outgrows the room.
+    // outgrows the room. The staging area is taken once and written only by
+    // the encoder: at its final size for a known length, else as large as
+    // the room and one block (pages the encoder never reaches are never
+    // touched).
     const auto room = static_cast<std::uint64_t>(std::max<std::int64_t>(Room(image), 0));
+    const auto capacity = static_cast<std::size_t>(placement ? placement->length : room + kBlockSamples);
+    auto staging = std::make_unique_for_overwrite<std::uint8_t[]>(capacity);
+    std::size_t stored = 0;
     FragmentEncoder encoder(format, adpcm);
-    std::vector<std::int16_t> block(kBlockSamples);
-    std::vector<std::uint8_t> stored;
-    if (placement) stored.reserve(placement->length);
+    const auto block = std::make_unique_for_overwrite<std::int16_t[]>(kBlockSamples);
+    const auto played = std::make_unique_for_overwrite<std::int16_t[]>(kBlockSamples);
+    const bool measurePlayed = meter && format == SoundFormat::ADPCM_11025;
     for (std::uint64_t read = 0; read < wanted;) {
         const std::size_t asked =
-            static_cast<std::size_t>(std::min<std::uint64_t>(block.size(), wanted - read));
-        const std::size_t got = source.Read(std::span(block).first(asked));
+            static_cast<std::size_t>(std::min<std::uint64_t>(kBlockSamples, wanted - read));
+        const std::span<std::int16_t> samples = std::span(block.get(), asked);
+        const std::size_t got = source.Read(samples);
         if (got == 0) {
             // The file got shorter since its size was taken.
             if (placement) throw IoError(IO_READ_BEYOND_EOF);
             break;
         }
         read += got;
-        const std::size_t before = stored.size();
-        stored.resize(before + got);
-        stored.resize(before + encoder.Encode(std::span(block).first(got), stored.data() + before));
-        if (!placement && stored.size() > room) return {Refusal::TooBig};
+        stored += encoder.Encode(samples.first(got), staging.get() + stored,
+                                 measurePlayed ? played.get() : nullptr);
+        if (meter) {
+            meter->Measure(samples.first(got), std::span(played.get(), measurePlayed ? got : 0));
+        }
+        if (!placement && stored > room) return {Refusal::TooBig};
     }
     source.Close();
 
     if (!placement) {
-        placement = PlanPlacement(image, replacedRow, stored.size());
+        placement = PlanPlacement(image, replacedRow, stored);
         if (placement->refusal) return {placement->refusal};
     }
-    Place(image, *placement, format, description, stored);
+    Place(image, *placement, format, description, std::span(staging.get(), stored));
     return {std::nullopt, placement->row};
 }
 

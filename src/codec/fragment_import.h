@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "codec/adpcm.h"
+#include "codec/quality_meter.h"
 #include "image/memory_image.h"
 #include "image/refusal.h"
 #include "source/sample_source.h"
@@ -28,10 +29,12 @@ struct ImportOutcome {
 // sample is read, and only the samples the stored length needs are read
 // (IoError when it ends before them); the samples of any other source are
 // encoded first and checked after. All or nothing: after a refusal or an
-// IoError the image is byte for byte as it was.
+// IoError the image is byte for byte as it was. A meter, when given,
+// measures the samples stored.
 ImportOutcome ImportFragment(MemoryImage& image, SampleSource& source, SoundFormat format,
                              std::optional<int> replacedRow,
-                             std::optional<std::string_view> description, AdpcmState& adpcm);
+                             std::optional<std::string_view> description, AdpcmState& adpcm,
+                             QualityMeter* meter = nullptr);
 
 // Removes characters of code 32 or less from both ends.
 std::string TrimDescription(std::string_view text);

@@ -1,5 +1,6 @@
 #include "codec/quality_meter.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -8,24 +9,16 @@
 
 namespace sonabank {
 
-QualityMeter::QualityMeter(SampleSource& source, SoundFormat format)
-    : source_(source), format_(format) {
-    AdpcmReset(shadow_);
-}
-
-std::size_t QualityMeter::Read(std::span<std::int16_t> samples) {
-    const std::size_t n = source_.Read(samples);
-    const bool adpcm = format_ == SoundFormat::ADPCM_11025;
-    for (std::size_t i = 0; i < n; ++i) {
-        const int x = samples[i];
-        peak_ = std::max(peak_, std::abs(x));
-        if (!adpcm) continue;
-        AdpcmEncode(shadow_, samples[i]);
-        const double played = (((shadow_.predictor + 32768) >> 8) - 128) * 256.0;
-        signal_ += static_cast<double>(x) * x;
-        noise_ += (x - played) * (x - played);
+void QualityMeter::Measure(std::span<const std::int16_t> samples,
+                           std::span<const std::int16_t> played) {
+    for (const std::int16_t x : samples) peak_ = std::max(peak_, std::abs(int{x}));
+    if (format_ != SoundFormat::ADPCM_11025) return;
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        const std::int64_t x = samples[i];
+        const std::int64_t error = x - ((((played[i] + 32768) >> 8) - 128) << 8);
+        signal_ += static_cast<std::uint64_t>(x * x);
+        noise_ += static_cast<std::uint64_t>(error * error);
     }
-    return n;
 }
 
 QualityReport QualityMeter::Report(std::uint32_t storedLength) const {
@@ -36,7 +29,8 @@ QualityReport QualityMeter::Report(std::uint32_t storedLength) const {
     report.durationSeconds = StoredSeconds(storedLength, format_);
     report.peakDbfs = 20 * std::log10(peak_ / 32768.0);
     if (adpcm && signal_ > 0) {
-        report.adpcmSnrDb = noise_ > 0 ? 10 * std::log10(signal_ / noise_)
+        report.adpcmSnrDb = noise_ > 0 ? 10 * std::log10(static_cast<double>(signal_) /
+                                                         static_cast<double>(noise_))
                                        : std::numeric_limits<double>::infinity();
     }
     return report;

@@ -6,10 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 
-#include "codec/adpcm.h"
 #include "image/memory_image.h"
-#include "source/sample_source.h"
 
 namespace sonabank {
 
@@ -23,30 +22,28 @@ struct QualityReport {
     std::optional<double> adpcmSnrDb;  // ADPCM only; nothing for a silent input
 };
 
-// Passes a source's samples on unchanged and measures them: the peak, and for
-// ADPCM the signal-to-noise ratio of what the device plays against them.
-// The device plays the encoder's predictor after each sample, top byte only
-// (the decoder gives back exactly that), so a second codec state follows the
-// encoder's and the 8-bit output, widened as an 8-bit source is
-// ((b - 128) * 256), is compared with each sample.
-class QualityMeter : public SampleSource {
+// Measures the samples on their way from the source into the encoder: the
+// peak, and for ADPCM the signal-to-noise ratio of what the device plays
+// against them. The device plays the encoder's predictor after each sample,
+// top byte only (the decoder gives back exactly that), widened as an 8-bit
+// source is ((b - 128) * 256).
+class QualityMeter {
   public:
-    QualityMeter(SampleSource& source, SoundFormat format);
+    explicit QualityMeter(SoundFormat format) : format_(format) {}
 
-    std::optional<std::uint64_t> KnownLength() const override { return source_.KnownLength(); }
-    std::size_t Read(std::span<std::int16_t> samples) override;
-    void Close() override { source_.Close(); }
+    // The next samples, and for ADPCM the predictor after each of them.
+    void Measure(std::span<const std::int16_t> samples, std::span<const std::int16_t> played);
 
     // The figures for a fragment of `storedLength` bytes.
     QualityReport Report(std::uint32_t storedLength) const;
 
   private:
-    SampleSource& source_;
     SoundFormat format_;
-    AdpcmState shadow_;
     int peak_ = 0;
-    double signal_ = 0;
-    double noise_ = 0;
+    // Sums of squares of 16-bit values over at most a few million samples:
+    // exact in 64 bits.
+    std::uint64_t signal_ = 0;
+    std::uint64_t noise_ = 0;
 };
 
 }  // namespace sonabank

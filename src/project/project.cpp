@@ -61,6 +61,21 @@ Project::Project() {
     InitImage(image_);
 }
 
+Project::Project(MemoryImage image, std::string fileName)
+    : image_(std::move(image)), fileName_(std::move(fileName)) {}
+
+std::variant<Project, Outcome> Project::FromFile(const std::string& path, ProjectAccess access) {
+    std::optional<MemoryImage> image;
+    const Outcome read = Run([&] {
+        auto got = ReadProject(path, access);
+        if (const Refusal* refusal = std::get_if<Refusal>(&got)) return Refused(*refusal);
+        image = std::move(std::get<MemoryImage>(got));
+        return Outcome{};
+    });
+    if (!read.ok()) return read;
+    return Project(std::move(*image), path);
+}
+
 Outcome Project::New() {
     InitImage(image_);
     modified_ = false;
@@ -186,12 +201,13 @@ Outcome Project::StoreSound(std::optional<int> replacedRow, const DeviceSound& s
 
 Outcome Project::Store(std::optional<int> replacedRow, SampleSource& source, SoundFormat format,
                        const std::optional<TextFit>& description) {
-    QualityMeter meter(source, format);
+    QualityMeter meter(format);
     const std::optional<std::string> encoded =
         description ? std::optional(Utf8ToCp1251(description->stored)) : std::nullopt;
     const ImportOutcome imported = ImportFragment(
-        image_, meter, format, replacedRow,
-        encoded ? std::optional<std::string_view>(*encoded) : std::nullopt, workspace_.adpcm);
+        image_, source, format, replacedRow,
+        encoded ? std::optional<std::string_view>(*encoded) : std::nullopt, workspace_.adpcm,
+        &meter);
     if (!imported.ok()) return Refused(imported.refusal);
     modified_ = true;
     Outcome outcome = Done(imported.row, description);

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <variant>
 
 #include "codec/codec_workspace.h"
 #include "codec/quality_meter.h"
@@ -69,6 +70,11 @@ class Project {
   public:
     // A fresh image, untitled and unchanged.
     Project();
+    // The project of a file, its image read once and into its place (Open
+    // keeps the image it has until the new one is read whole); the outcome of
+    // the failed read otherwise.
+    static std::variant<Project, Outcome> FromFile(const std::string& path,
+                                                   ProjectAccess access = ProjectAccess::Edit);
 
     const MemoryImage& image() const { return image_; }
     MemoryImage& image() { return image_; }
@@ -115,6 +121,8 @@ class Project {
     Outcome WriteWave(int row, const std::string& path);
 
   private:
+    Project(MemoryImage image, std::string fileName);
+
     std::optional<Refusal> TargetRefusal(const std::string& path) const;
     Outcome Import(std::optional<int> replacedRow, const RawFragment& fragment);
     // Encodes and places the samples of `source`, measuring them on the way;

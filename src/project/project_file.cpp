@@ -22,8 +22,7 @@ std::optional<ByteStream> OpenFor(const std::string& path, ProjectAccess access)
 
 }  // namespace
 
-std::optional<Refusal> OpenProject(const std::string& path, MemoryImage& image,
-                                   ProjectAccess access) {
+std::variant<MemoryImage, Refusal> ReadProject(const std::string& path, ProjectAccess access) {
     auto stream = OpenFor(path, access);
     if (!stream) return Refusal::CannotOpen;
     // A FIFO or a device would be read as if it were an image, or not at all.
@@ -40,13 +39,20 @@ std::optional<Refusal> OpenProject(const std::string& path, MemoryImage& image,
         return Refusal::WrongFormat;
     }
 
-    // Read aside first: a file that ends early must not leave the image half
-    // replaced.
     MemoryImage loaded;
     stream->Seek(0);
     stream->ReadExact(loaded.bytes());
     stream->Close();
-    image = std::move(loaded);
+    return loaded;
+}
+
+std::optional<Refusal> OpenProject(const std::string& path, MemoryImage& image,
+                                   ProjectAccess access) {
+    // Read aside first: a file that ends early must not leave the image half
+    // replaced.
+    auto read = ReadProject(path, access);
+    if (const Refusal* refusal = std::get_if<Refusal>(&read)) return *refusal;
+    image = std::move(std::get<MemoryImage>(read));
     return std::nullopt;
 }
 

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 
 #include "image/memory_image.h"
 #include "image/refusal.h"
@@ -15,10 +16,14 @@ namespace sonabank {
 // an image on a read-only medium can still be looked at.
 enum class ProjectAccess { Edit, Inspect };
 
-// Reads the project at `path` over `image`: CannotOpen (also for anything but
-// a regular file), WrongFormat, or IoError for a short file. The image
-// changes only when the whole read succeeded; the file is closed on every
-// path.
+// Reads the project at `path` into a new image: CannotOpen (also for
+// anything but a regular file), WrongFormat, or IoError for a short file. The
+// file is closed on every path.
+std::variant<MemoryImage, Refusal> ReadProject(const std::string& path,
+                                               ProjectAccess access = ProjectAccess::Edit);
+
+// ReadProject over `image`: the image changes only when the whole read
+// succeeded.
 std::optional<Refusal> OpenProject(const std::string& path, MemoryImage& image,
                                    ProjectAccess access = ProjectAccess::Edit);
 
