@@ -230,16 +230,21 @@ std::uint8_t AdpcmDecode(AdpcmState& state, std::uint8_t code) {
     return sample;
 }
 
-void AdpcmDecodeRun(AdpcmState& shared, std::span<const std::uint8_t> stored,
+void AdpcmDecodeRun(AdpcmState& state, std::span<const std::uint8_t> stored,
                     std::span<std::uint8_t> out) {
+    AdpcmReset(state);
+    AdpcmDecodeMore(state, stored, out);
+}
+
+void AdpcmDecodeMore(AdpcmState& shared, std::span<const std::uint8_t> stored,
+                     std::span<std::uint8_t> out) {
     if (out.size() < 2 * stored.size()) {
-        throw std::invalid_argument(
-            "AdpcmDecodeRun: output smaller than two bytes per stored byte");
+        throw std::invalid_argument("AdpcmDecode: output smaller than two bytes per stored byte");
     }
     // The state lives in registers for the run and goes back to the shared
     // instance at the end, as if AdpcmDecode had been called per code.
-    std::int32_t predictor = 0;
-    std::uint32_t index = 0;
+    std::int32_t predictor = shared.predictor;
+    auto index = static_cast<std::uint32_t>(CheckedStepIndex(shared.stepIndex));
     std::uint8_t* dst = out.data();
     for (const std::uint8_t byte : stored) {
         const std::uint8_t* indexAfter = &kIndexAfterByte[byte * (MAX_STEP_INDEX + 1u)];

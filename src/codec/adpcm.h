@@ -33,5 +33,9 @@ std::uint8_t AdpcmDecode(AdpcmState& state, std::uint8_t code);
 // 2 * stored.size() bytes of `out` (which must be that large).
 void AdpcmDecodeRun(AdpcmState& state, std::span<const std::uint8_t> stored,
                     std::span<std::uint8_t> out);
+// The same without the reset: the next part of a run, continuing from the
+// state the previous part left, so that a run can be decoded piece by piece.
+void AdpcmDecodeMore(AdpcmState& state, std::span<const std::uint8_t> stored,
+                     std::span<std::uint8_t> out);
 
 }  // namespace sonabank

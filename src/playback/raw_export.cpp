@@ -33,7 +33,7 @@ std::optional<Refusal> ExportRaw(const MemoryImage& image, int row, const std::s
                                  CodecWorkspace& workspace) {
     auto stream = ByteStream::Create(path);
     if (!stream) return Refusal::CannotCreate;
-    stream->WriteAll(FragmentSamples(image, row, workspace));
+    WriteFragmentSamples(*stream, image, row, workspace.adpcm);
     stream->Close();
     return std::nullopt;
 }

@@ -20,7 +20,7 @@ std::string SuggestedExportName(const MemoryImage& image, int row);
 std::optional<Refusal> ExportTargetRefusal(const std::string& projectPath,
                                            const std::string& target);
 
-// Writes the fragment's samples (ADPCM decoded) to `path` in one write:
+// Writes the fragment's samples to `path` as WriteFragmentSamples does:
 // CannotCreate when the file cannot be created, IoError on a failed write or
 // close.
 std::optional<Refusal> ExportRaw(const MemoryImage& image, int row, const std::string& path,

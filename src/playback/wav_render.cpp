@@ -9,6 +9,11 @@ namespace sonabank {
 
 namespace {
 
+// Decoded samples go out in pieces of this size: large enough that the
+// writes cost little, small enough to stay in the cache and to keep the
+// process small however large the fragment.
+constexpr std::size_t kWritePiece = 64 * 1024;
+
 // Writes little-endian fields and four-letter tags one after another.
 class HeaderWriter {
   public:
@@ -30,8 +35,7 @@ std::uint32_t SampleRateOf(int formatCode) {
     return formatCode == static_cast<int>(SoundFormat::PCM_22050) ? 22050 : 11025;
 }
 
-std::span<const std::uint8_t> FragmentSamples(const MemoryImage& image, int row,
-                                              CodecWorkspace& workspace) {
+std::span<const std::uint8_t> StoredFragment(const MemoryImage& image, int row) {
     const int slot = row - 1;
     // A directory from a foreign image may point anywhere: keep to the bytes
     // the image really has.
@@ -39,7 +43,17 @@ std::span<const std::uint8_t> FragmentSamples(const MemoryImage& image, int row,
         static_cast<std::size_t>(StartPage(image, slot)) * PAGE_SIZE, IMAGE_SIZE);
     const std::size_t length =
         std::min<std::size_t>(FragmentLength(image, slot), IMAGE_SIZE - start);
-    const auto stored = image.bytes().subspan(start, length);
+    return image.bytes().subspan(start, length);
+}
+
+std::size_t FragmentSampleCount(const MemoryImage& image, int row) {
+    const bool adpcm = GetFragmentFormat(image, row) == static_cast<int>(SoundFormat::ADPCM_11025);
+    return (adpcm ? 2 : 1) * StoredFragment(image, row).size();
+}
+
+std::span<const std::uint8_t> FragmentSamples(const MemoryImage& image, int row,
+                                              CodecWorkspace& workspace) {
+    const auto stored = StoredFragment(image, row);
     if (GetFragmentFormat(image, row) != static_cast<int>(SoundFormat::ADPCM_11025)) return stored;
 
     const std::span<std::uint8_t> decodeBuffer = workspace.DecodeBuffer();
@@ -83,15 +97,30 @@ std::vector<std::uint8_t> RenderWave(const MemoryImage& image, int row,
     return wave;
 }
 
+void WriteFragmentSamples(ByteStream& out, const MemoryImage& image, int row, AdpcmState& adpcm) {
+    const auto stored = StoredFragment(image, row);
+    if (GetFragmentFormat(image, row) != static_cast<int>(SoundFormat::ADPCM_11025)) {
+        out.WriteAll(stored);
+        return;
+    }
+    std::array<std::uint8_t, kWritePiece> piece;
+    AdpcmReset(adpcm);
+    for (std::size_t at = 0; at < stored.size(); at += piece.size() / 2) {
+        const auto part = stored.subspan(at, std::min(piece.size() / 2, stored.size() - at));
+        const auto decoded = std::span(piece).first(2 * part.size());
+        AdpcmDecodeMore(adpcm, part, decoded);
+        out.WriteAll(decoded);
+    }
+}
+
 std::optional<Refusal> WriteWave(const MemoryImage& image, int row, const std::string& path,
                                  CodecWorkspace& workspace) {
-    const auto samples = FragmentSamples(image, row, workspace);
-    const auto header = WaveHeader(static_cast<std::uint32_t>(samples.size()),
+    const auto header = WaveHeader(static_cast<std::uint32_t>(FragmentSampleCount(image, row)),
                                    SampleRateOf(GetFragmentFormat(image, row)));
     auto stream = ByteStream::Create(path);
     if (!stream) return Refusal::CannotCreate;
     stream->WriteAll(header);
-    stream->WriteAll(samples);
+    WriteFragmentSamples(*stream, image, row, workspace.adpcm);
     stream->Close();
     return std::nullopt;
 }

@@ -12,6 +12,7 @@
 #include "codec/codec_workspace.h"
 #include "image/memory_image.h"
 #include "image/refusal.h"
+#include "io/byte_stream.h"
 
 namespace sonabank {
 
@@ -20,9 +21,16 @@ constexpr std::size_t WAV_HEADER_SIZE = 44;
 // 22050 for PCM_22050, 11025 for every other format code.
 std::uint32_t SampleRateOf(int formatCode);
 
+// The fragment's stored bytes. A slot reaching past the image is clipped to
+// the bytes inside it.
+std::span<const std::uint8_t> StoredFragment(const MemoryImage& image, int row);
+
+// How many 8-bit samples the fragment plays: two per stored byte for ADPCM,
+// one for the other formats.
+std::size_t FragmentSampleCount(const MemoryImage& image, int row);
+
 // The fragment's 8-bit samples: the stored bytes for PCM and code 3, or the
-// ADPCM decoded into the workspace's decode buffer. A slot reaching past the
-// image is clipped to the bytes inside it.
+// ADPCM decoded into the workspace's decode buffer.
 std::span<const std::uint8_t> FragmentSamples(const MemoryImage& image, int row,
                                               CodecWorkspace& workspace);
 
@@ -34,9 +42,13 @@ std::array<std::uint8_t, WAV_HEADER_SIZE> WaveHeader(std::uint32_t dataLength,
 std::vector<std::uint8_t> RenderWave(const MemoryImage& image, int row,
                                      CodecWorkspace& workspace);
 
-// Writes the WAV file of the fragment in `row` to `path`, header and samples
-// apart so that the largest fragment is not held a second time: CannotCreate
-// when the file cannot be created, IoError on a failed write or close.
+// Writes the fragment's 8-bit samples to `out`, ADPCM decoded a piece at a
+// time, so that no buffer holds the whole fragment. IoError on a failed write.
+void WriteFragmentSamples(ByteStream& out, const MemoryImage& image, int row, AdpcmState& adpcm);
+
+// Writes the WAV file of the fragment in `row` to `path`, the samples as
+// WriteFragmentSamples writes them: CannotCreate when the file cannot be
+// created, IoError on a failed write or close.
 std::optional<Refusal> WriteWave(const MemoryImage& image, int row, const std::string& path,
                                  CodecWorkspace& workspace);
 

@@ -210,6 +210,16 @@ TEST(AdpcmTest, DecoderRetracesTheEncoderOverLongInputs) {
         EXPECT_EQ(state.predictor, encoderEnd.predictor);
         EXPECT_EQ(state.stepIndex, encoderEnd.stepIndex);
 
+        // The same run in uneven pieces, as a file is written piece by piece.
+        std::vector<std::uint8_t> pieces(run.size());
+        AdpcmReset(state);
+        for (std::size_t at = 0, size = 1; at < stored.size(); at += size, size = size * 3 + 1) {
+            size = std::min(size, stored.size() - at);
+            AdpcmDecodeMore(state, std::span(stored).subspan(at, size),
+                            std::span(pieces).subspan(2 * at, 2 * size));
+        }
+        EXPECT_EQ(pieces, expected);
+
         AdpcmReset(state);
         std::vector<std::uint8_t> single;
         for (const std::uint8_t code : codes) single.push_back(AdpcmDecode(state, code));

@@ -57,6 +57,8 @@ TEST_P(RawExportContents, WritesTheSamplesAndNothingElse) {
 
 INSTANTIATE_TEST_SUITE_P(Formats, RawExportContents,
                          testing::Values(ExportCase{"AdpcmTwoBytesPerStoredByte", 0, 7, 1000, 2000},
+                                         // Decoded and written in several pieces.
+                                         ExportCase{"AdpcmLongerThanAPiece", 0, 7, 100001, 200002},
                                          // 600 bytes leave 456 bytes of the second page unwritten.
                                          ExportCase{"Pcm11025StoredBytesOnly", 1, 7, 600, 600},
                                          ExportCase{"Pcm22050StoredBytesOnly", 2, 7, 1056, 1056},
