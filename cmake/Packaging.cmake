@@ -19,10 +19,12 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
 # The library dependencies come from the binaries themselves through
 # dpkg-shlibdeps, except the libraries opened with dlopen, which it cannot
-# see: the sound libraries (on the first Play) and the speech synthesizer
-# (when text is spoken; it brings its data).
+# see: the sound libraries (on the first Play), the speech synthesizer (when
+# text is spoken; it brings its data) and the audio file libraries (when an
+# audio file or speech is converted).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libpulse0, libasound2, libespeak-ng1")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "libpulse0, libasound2, libespeak-ng1, libsndfile1, libsoxr0, libebur128-1")
 # Qt's own buttons and file dialogs in Russian, like the rest of the program;
 # without them the program works with those texts in English. The windows'
 # font, without which captions may be cut.

@@ -1,11 +1,10 @@
 #include "source/audio_file.h"
 
-#include <sndfile.h>
-
 #include <array>
 #include <exception>
 #include <memory>
 
+#include "source/audio_libraries.h"
 #include "source/resample.h"
 
 namespace sonabank {
@@ -131,9 +130,9 @@ AudioReadResult ReadAudioFile(ByteStream& stream, AudioKind kind, int rate, doub
     SF_VIRTUAL_IO io{VirtualLength, VirtualSeek, VirtualRead, VirtualWrite, VirtualTell};
     SF_INFO info{};
     const std::unique_ptr<SNDFILE, int (*)(SNDFILE*)> sound(
-        sf_open_virtual(&io, SFM_READ, &info, &file), sf_close);
+        Sndfile().open_virtual(&io, SFM_READ, &info, &file), Sndfile().close);
     file.RaiseKeptError();
-    if (!sound) return NotDecodable(sf_strerror(nullptr));
+    if (!sound) return NotDecodable(Sndfile().strerror(nullptr));
     if (info.channels < 1 || info.samplerate < 1) return NotDecodable("no channels or no rate");
 
     const auto maxFrames = static_cast<sf_count_t>(maxSeconds * info.samplerate) + 1;
@@ -158,7 +157,7 @@ AudioReadResult ReadAudioFile(ByteStream& stream, AudioKind kind, int rate, doub
     std::vector<float> mono(static_cast<std::size_t>(kChunkFrames));
     sf_count_t decoded = 0;
     for (;;) {
-        const sf_count_t frames = sf_readf_float(sound.get(), chunk.data(), kChunkFrames);
+        const sf_count_t frames = Sndfile().readf_float(sound.get(), chunk.data(), kChunkFrames);
         file.RaiseKeptError();
         if (frames <= 0) break;
         decoded += frames;
@@ -172,7 +171,7 @@ AudioReadResult ReadAudioFile(ByteStream& stream, AudioKind kind, int rate, doub
         }
         resampler.Push(std::span(mono).first(count), audio.samples);
     }
-    if (sf_error(sound.get()) != SF_ERR_NO_ERROR) return NotDecodable(sf_strerror(sound.get()));
+    if (Sndfile().error(sound.get()) != SF_ERR_NO_ERROR) return NotDecodable(Sndfile().strerror(sound.get()));
     if (lengthKnown && decoded + ShortfallAllowed(kind) < info.frames) {
         return NotDecodable("the sound data ends before the length its header gives");
     }

@@ -1,7 +1,5 @@
 #include "source/gain.h"
 
-#include <ebur128.h>
-
 #include <algorithm>
 #include <cmath>
 #include <deque>
@@ -10,6 +8,7 @@
 #include <new>
 #include <vector>
 
+#include "source/audio_libraries.h"
 #include "source/resample.h"
 
 namespace sonabank {
@@ -76,14 +75,14 @@ std::vector<float> SlidingMinimum(const std::vector<float>& in, std::size_t radi
 
 double IntegratedLoudness(std::span<const float> mono, int rate) {
     const std::unique_ptr<ebur128_state, void (*)(ebur128_state*)> state(
-        ebur128_init(1, static_cast<unsigned long>(rate), EBUR128_MODE_I),
-        [](ebur128_state* s) { ebur128_destroy(&s); });
+        Ebur128().init(1, static_cast<unsigned long>(rate), EBUR128_MODE_I),
+        [](ebur128_state* s) { Ebur128().destroy(&s); });
     if (!state) throw std::bad_alloc();
-    if (ebur128_add_frames_float(state.get(), mono.data(), mono.size()) != EBUR128_SUCCESS) {
+    if (Ebur128().add_frames_float(state.get(), mono.data(), mono.size()) != EBUR128_SUCCESS) {
         throw std::bad_alloc();
     }
     double loudness = 0;
-    if (ebur128_loudness_global(state.get(), &loudness) != EBUR128_SUCCESS) {
+    if (Ebur128().loudness_global(state.get(), &loudness) != EBUR128_SUCCESS) {
         return -std::numeric_limits<double>::infinity();
     }
     return loudness;

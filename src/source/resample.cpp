@@ -1,10 +1,10 @@
 #include "source/resample.h"
 
-#include <soxr.h>
-
 #include <cmath>
 #include <stdexcept>
 #include <string>
+
+#include "source/audio_libraries.h"
 
 namespace sonabank {
 
@@ -12,13 +12,13 @@ namespace {
 
 soxr_t CreateResampler(int fromRate, int toRate, ResampleQuality quality) {
     if (fromRate == toRate) return nullptr;
-    const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
+    const soxr_io_spec_t io = Soxr().io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
     const soxr_quality_spec_t settings =
-        soxr_quality_spec(quality == ResampleQuality::VeryHigh ? SOXR_VHQ : SOXR_HQ, 0);
+        Soxr().quality_spec(quality == ResampleQuality::VeryHigh ? SOXR_VHQ : SOXR_HQ, 0);
     // One thread: the work is one channel, and its setup would cost more.
-    const soxr_runtime_spec_t runtime = soxr_runtime_spec(1);
+    const soxr_runtime_spec_t runtime = Soxr().runtime_spec(1);
     soxr_error_t error = nullptr;
-    soxr_t resampler = soxr_create(fromRate, toRate, 1, &error, &io, &settings, &runtime);
+    soxr_t resampler = Soxr().create(fromRate, toRate, 1, &error, &io, &settings, &runtime);
     if (error) throw std::runtime_error(std::string("soxr: ") + error);
     return resampler;
 }
@@ -27,7 +27,7 @@ soxr_t CreateResampler(int fromRate, int toRate, ResampleQuality quality) {
 
 StreamResampler::StreamResampler(int fromRate, int toRate, ResampleQuality quality)
     : ratio_(static_cast<double>(toRate) / fromRate),
-      resampler_(CreateResampler(fromRate, toRate, quality), soxr_delete) {}
+      resampler_(CreateResampler(fromRate, toRate, quality), Soxr().destroy) {}
 
 StreamResampler::~StreamResampler() = default;
 
@@ -61,7 +61,7 @@ void StreamResampler::Run(const float* in, std::size_t length, std::vector<float
         std::size_t used = 0;
         std::size_t made = 0;
         const soxr_error_t error =
-            soxr_process(resampler_.get(), in, length, &used, out.data() + at, room, &made);
+            Soxr().process(resampler_.get(), in, length, &used, out.data() + at, room, &made);
         if (error) throw std::runtime_error(std::string("soxr: ") + error);
         out.resize(at + made);
         produced_ += made;

@@ -27,11 +27,13 @@ Architecture=$arch
 Section=sound
 FIELDS
     # Depends comes from the binaries' libraries, and by hand for the libraries
-    # opened with dlopen: sound output on the first Play, the speech synthesizer.
+    # opened with dlopen: sound output on the first Play, the speech synthesizer,
+    # the audio file libraries.
     local depends
     depends=$(dpkg-deb -f "$deb" Depends)
     local lib
-    for lib in libc6 libstdc++6 libqt6widgets6 libpulse0 libasound2 libespeak-ng1; do
+    for lib in libc6 libstdc++6 libqt6widgets6 libpulse0 libasound2 libespeak-ng1 libsndfile1 \
+        libsoxr0 libebur128-1; do
         [[ $depends == *"$lib "* || $depends == *"$lib" || $depends == *"$lib,"* ]] ||
             fail "Depends lacks $lib: $depends"
     done
@@ -44,6 +46,8 @@ FIELDS
         fail "a program links a sound library: $needed"
     needed=$(readelf -d "$root/usr/bin/sonabank-cli" | grep NEEDED)
     [[ $needed != *libQt* ]] || fail "sonabank-cli links Qt: $needed"
+    [[ $needed != *libsndfile* && $needed != *libsoxr* ]] ||
+        fail "sonabank-cli links the audio file libraries: $needed"
 
     [ -n "$(dpkg-deb -f "$deb" Maintainer)" ] || fail "no Maintainer"
 
