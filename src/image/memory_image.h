@@ -6,9 +6,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <new>
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace sonabank {
@@ -41,6 +44,10 @@ constexpr int FORMAT_CODE_UNKNOWN = 3;
 class MemoryImage {
 public:
     MemoryImage() : bytes_(IMAGE_SIZE, 0) {}
+    // Bytes left as the allocation gives them, for an image that is about
+    // to be read whole: filling 2 MB first would only be overwritten.
+    struct ForOverwrite {};
+    explicit MemoryImage(ForOverwrite) : bytes_(IMAGE_SIZE) {}
 
     std::uint8_t* data() { return bytes_.data(); }
     const std::uint8_t* data() const { return bytes_.data(); }
@@ -53,7 +60,20 @@ public:
     bool operator==(const MemoryImage&) const = default;
 
 private:
-    std::vector<std::uint8_t> bytes_;
+    // Sizing by count default-initialises the bytes: nothing is written.
+    template <typename T>
+    struct DefaultInitAllocator : std::allocator<T> {
+        template <typename U>
+        void construct(U* p) {
+            ::new (static_cast<void*>(p)) U;
+        }
+        template <typename U, typename... Args>
+        void construct(U* p, Args&&... args) {
+            std::allocator_traits<std::allocator<T>>::construct(static_cast<std::allocator<T>&>(*this),
+                                                                p, std::forward<Args>(args)...);
+        }
+    };
+    std::vector<std::uint8_t, DefaultInitAllocator<std::uint8_t>> bytes_;
 };
 
 // A fresh image: zeros, data area 0xFF, descriptions blank, the magic.

@@ -39,7 +39,7 @@ std::variant<MemoryImage, Refusal> ReadProject(const std::string& path, ProjectA
         return Refusal::WrongFormat;
     }
 
-    MemoryImage loaded;
+    MemoryImage loaded{MemoryImage::ForOverwrite{}};
     stream->Seek(0);
     stream->ReadExact(loaded.bytes());
     stream->Close();
