@@ -81,8 +81,8 @@ constexpr std::array<std::uint8_t, 256 * (MAX_STEP_INDEX + 1)> kIndexAfterByte =
     std::array<std::uint8_t, 256 * (MAX_STEP_INDEX + 1)> table{};
     for (int byte = 0; byte < 256; ++byte) {
         for (int index = 0; index <= MAX_STEP_INDEX; ++index) {
-            table[byte * (MAX_STEP_INDEX + 1) + index] = static_cast<std::uint8_t>(
-                NextIndex(NextIndex(index, byte >> 4), byte & 15));
+            table[byte * (MAX_STEP_INDEX + 1) + index] =
+                static_cast<std::uint8_t>(NextIndex(NextIndex(index, byte >> 4), byte & 15));
         }
     }
     return table;
@@ -131,8 +131,7 @@ constexpr std::array<EncoderStep, (MAX_STEP_INDEX + 1)* 8> kEncoderSuccessors = 
     std::array<EncoderStep, (MAX_STEP_INDEX + 1) * 8> table{};
     for (int index = 0; index <= MAX_STEP_INDEX; ++index) {
         for (int magnitude = 0; magnitude < 8; ++magnitude) {
-            table[index * 8 + magnitude] =
-                MakeEncoderStep(NextIndex(index, magnitude));
+            table[index * 8 + magnitude] = MakeEncoderStep(NextIndex(index, magnitude));
         }
     }
     return table;
@@ -315,8 +314,7 @@ void AdpcmDecodeMore(AdpcmState& shared, std::span<const std::uint8_t> stored,
         const std::uint32_t first = index * 16 + (byte >> 4);
         const DecoderStep& high = kDecoderSteps[first];
         const DecoderStep& low = kDecoderSteps[kNextStepRow[first] + (byte & 15u)];
-        *dst++ = ToUnsigned8(
-            std::clamp(predictor + high.delta, -PREDICTOR_LIMIT, PREDICTOR_LIMIT));
+        *dst++ = ToUnsigned8(std::clamp(predictor + high.delta, -PREDICTOR_LIMIT, PREDICTOR_LIMIT));
         predictor = std::min(std::max(predictor + (high.delta + low.delta), std::int32_t{low.low}),
                              std::int32_t{low.high});
         *dst++ = ToUnsigned8(predictor);

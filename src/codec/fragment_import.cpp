@@ -37,7 +37,8 @@ ImportOutcome ImportFragment(MemoryImage& image, SampleSource& source, SoundForm
     // the room and one block (pages the encoder never reaches are never
     // touched).
     const auto room = static_cast<std::uint64_t>(std::max<std::int64_t>(Room(image), 0));
-    const auto capacity = static_cast<std::size_t>(placement ? placement->length : room + kBlockSamples);
+    const auto capacity =
+        static_cast<std::size_t>(placement ? placement->length : room + kBlockSamples);
     auto staging = std::make_unique_for_overwrite<std::uint8_t[]>(capacity);
     std::size_t stored = 0;
     FragmentEncoder encoder(format, adpcm);

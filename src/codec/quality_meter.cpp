@@ -29,9 +29,9 @@ QualityReport QualityMeter::Report(std::uint32_t storedLength) const {
     report.durationSeconds = StoredSeconds(storedLength, format_);
     report.peakDbfs = 20 * std::log10(peak_ / 32768.0);
     if (adpcm && signal_ > 0) {
-        report.adpcmSnrDb = noise_ > 0 ? 10 * std::log10(static_cast<double>(signal_) /
-                                                         static_cast<double>(noise_))
-                                       : std::numeric_limits<double>::infinity();
+        report.adpcmSnrDb =
+            noise_ > 0 ? 10 * std::log10(static_cast<double>(signal_) / static_cast<double>(noise_))
+                       : std::numeric_limits<double>::infinity();
     }
     return report;
 }

@@ -20,7 +20,7 @@ constexpr std::size_t PAGE_SIZE = 528;
 constexpr std::size_t PAGE_COUNT = 4096;
 constexpr std::size_t IMAGE_SIZE = PAGE_COUNT * PAGE_SIZE;  // 2,162,688
 constexpr std::size_t HEADER_PAGES = 5;
-constexpr std::size_t DATA_OFFSET = HEADER_PAGES * PAGE_SIZE;  // 2640
+constexpr std::size_t DATA_OFFSET = HEADER_PAGES * PAGE_SIZE;    // 2640
 constexpr std::size_t DATA_CAPACITY = IMAGE_SIZE - DATA_OFFSET;  // 2,160,048
 constexpr int MAX_FRAGMENTS = 100;
 
@@ -42,7 +42,7 @@ constexpr int FORMAT_CODE_UNKNOWN = 3;
 
 // Owns exactly IMAGE_SIZE bytes. The program keeps one; tests make their own.
 class MemoryImage {
-public:
+  public:
     MemoryImage() : bytes_(IMAGE_SIZE, 0) {}
     // Bytes left as the allocation gives them, for an image that is about
     // to be read whole: filling 2 MB first would only be overwritten.
@@ -59,7 +59,7 @@ public:
 
     bool operator==(const MemoryImage&) const = default;
 
-private:
+  private:
     // Sizing by count default-initialises the bytes: nothing is written.
     template <typename T>
     struct DefaultInitAllocator : std::allocator<T> {
@@ -69,8 +69,8 @@ private:
         }
         template <typename U, typename... Args>
         void construct(U* p, Args&&... args) {
-            std::allocator_traits<std::allocator<T>>::construct(static_cast<std::allocator<T>&>(*this),
-                                                                p, std::forward<Args>(args)...);
+            std::allocator_traits<std::allocator<T>>::construct(
+                static_cast<std::allocator<T>&>(*this), p, std::forward<Args>(args)...);
         }
     };
     std::vector<std::uint8_t, DefaultInitAllocator<std::uint8_t>> bytes_;

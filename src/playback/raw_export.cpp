@@ -4,8 +4,8 @@
 
 #include "image/codepage.h"
 #include "image/fragment_list.h"
-#include "playback/wav_render.h"
 #include "io/byte_stream.h"
+#include "playback/wav_render.h"
 
 namespace sonabank {
 

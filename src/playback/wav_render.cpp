@@ -83,8 +83,7 @@ std::array<std::uint8_t, WAV_HEADER_SIZE> WaveHeader(std::uint32_t dataLength,
     return header;
 }
 
-std::vector<std::uint8_t> RenderWave(const MemoryImage& image, int row,
-                                     CodecWorkspace& workspace) {
+std::vector<std::uint8_t> RenderWave(const MemoryImage& image, int row, CodecWorkspace& workspace) {
     if (FragmentLength(image, row - 1) == 0) return {};
     const auto samples = FragmentSamples(image, row, workspace);
     const auto header = WaveHeader(static_cast<std::uint32_t>(samples.size()),

@@ -5,8 +5,8 @@
 #include <array>
 #include <cstdint>
 #include <optional>
-#include <string>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "codec/codec_workspace.h"
@@ -39,8 +39,7 @@ std::array<std::uint8_t, WAV_HEADER_SIZE> WaveHeader(std::uint32_t dataLength,
                                                      std::uint32_t sampleRate);
 
 // The complete WAV file of the fragment in `row`; empty when its length is 0.
-std::vector<std::uint8_t> RenderWave(const MemoryImage& image, int row,
-                                     CodecWorkspace& workspace);
+std::vector<std::uint8_t> RenderWave(const MemoryImage& image, int row, CodecWorkspace& workspace);
 
 // Writes the fragment's 8-bit samples to `out`, ADPCM decoded a piece at a
 // time, so that no buffer holds the whole fragment. IoError on a failed write.

@@ -204,10 +204,10 @@ Outcome Project::Store(std::optional<int> replacedRow, SampleSource& source, Sou
     QualityMeter meter(format);
     const std::optional<std::string> encoded =
         description ? std::optional(Utf8ToCp1251(description->stored)) : std::nullopt;
-    const ImportOutcome imported = ImportFragment(
-        image_, source, format, replacedRow,
-        encoded ? std::optional<std::string_view>(*encoded) : std::nullopt, workspace_.adpcm,
-        &meter);
+    const ImportOutcome imported =
+        ImportFragment(image_, source, format, replacedRow,
+                       encoded ? std::optional<std::string_view>(*encoded) : std::nullopt,
+                       workspace_.adpcm, &meter);
     if (!imported.ok()) return Refused(imported.refusal);
     modified_ = true;
     Outcome outcome = Done(imported.row, description);

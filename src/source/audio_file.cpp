@@ -171,7 +171,8 @@ AudioReadResult ReadAudioFile(ByteStream& stream, AudioKind kind, int rate, doub
         }
         resampler.Push(std::span(mono).first(count), audio.samples);
     }
-    if (Sndfile().error(sound.get()) != SF_ERR_NO_ERROR) return NotDecodable(Sndfile().strerror(sound.get()));
+    if (Sndfile().error(sound.get()) != SF_ERR_NO_ERROR)
+        return NotDecodable(Sndfile().strerror(sound.get()));
     if (lengthKnown && decoded + ShortfallAllowed(kind) < info.frames) {
         return NotDecodable("the sound data ends before the length its header gives");
     }

@@ -21,7 +21,8 @@ QualityMeter Measured(const std::vector<std::int16_t>& samples, SoundFormat form
     std::vector<std::uint8_t> stored(1000);
     std::vector<std::int16_t> played(1000);
     for (std::size_t at = 0; at < samples.size(); at += 1000) {
-        const auto block = std::span(samples).subspan(at, std::min<std::size_t>(1000, samples.size() - at));
+        const auto block =
+            std::span(samples).subspan(at, std::min<std::size_t>(1000, samples.size() - at));
         encoder.Encode(block, stored.data(), played.data());
         meter.Measure(block, std::span(played).first(block.size()));
     }
@@ -75,8 +76,8 @@ TEST(QualityMeter, PeakAndNoSnrForPcmOrSilence) {
         {silence, SoundFormat::ADPCM_11025, -INFINITY, false},
     };
     for (const auto& c : cases) {
-        const QualityReport report = Measured(c.samples, c.format)
-                                         .Report(static_cast<std::uint32_t>(c.samples.size()));
+        const QualityReport report =
+            Measured(c.samples, c.format).Report(static_cast<std::uint32_t>(c.samples.size()));
         EXPECT_DOUBLE_EQ(report.peakDbfs, c.peak);
         EXPECT_EQ(report.adpcmSnrDb.has_value(), c.snr);
         EXPECT_EQ(report.format, c.format);

@@ -7,8 +7,8 @@
 
 #include "fragment_fixture.h"
 #include "image/codepage.h"
-#include "playback/wav_render.h"
 #include "io/byte_stream.h"
+#include "playback/wav_render.h"
 #include "support/temp_dir.h"
 
 namespace sonabank {
