@@ -294,8 +294,7 @@ int RunExport(const CommandContext& c) {
     const int row = FragmentRowOf(c.args.positional[1], ListFragments(project.image()));
     const std::string& outFile = c.args.positional[2];
     Check(project.Export(row, outFile), outFile, outFile);
-    WarnIfClipped(c.err, project.image(), row,
-                  FragmentSamples(project.image(), row, project.workspace()).size());
+    WarnIfClipped(c.err, project.image(), row, FragmentSampleCount(project.image(), row));
     return kSuccess;
 }
 
@@ -304,8 +303,7 @@ int RunWav(const CommandContext& c) {
     const int row = FragmentRowOf(c.args.positional[1], ListFragments(project.image()));
     const std::string& outFile = c.args.positional[2];
     Check(project.WriteWave(row, outFile), outFile, outFile);
-    WarnIfClipped(c.err, project.image(), row,
-                  FragmentSamples(project.image(), row, project.workspace()).size());
+    WarnIfClipped(c.err, project.image(), row, FragmentSampleCount(project.image(), row));
     return kSuccess;
 }
 
