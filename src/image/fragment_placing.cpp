@@ -86,7 +86,8 @@ void Place(MemoryImage& image, const Placement& placement, SoundFormat format,
 
     const std::size_t pageBytes = std::size_t{pagesOf(placement.length)} * PAGE_SIZE;
     std::uint8_t* pages = image.data() + static_cast<std::size_t>(placement.startPage) * PAGE_SIZE;
-    std::copy_n(stored.data(), placement.length, pages);
+    // The import may have encoded straight into the pages.
+    if (stored.data() != pages) std::copy_n(stored.data(), placement.length, pages);
     std::fill(pages + placement.length, pages + pageBytes, std::uint8_t{0});
 }
 

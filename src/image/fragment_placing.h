@@ -35,7 +35,8 @@ Placement PlanPlacement(const MemoryImage& image, std::optional<int> replacedRow
 // Moves the followers of a replaced fragment, writes the entry (start page,
 // format, length), the description (code page 1251, blank padded, cut after
 // 21 characters; none: the slot's stored bytes stay) and the pages: the
-// length's bytes from `stored`, then zeros to the end of the last page.
+// length's bytes from `stored` (which may be those pages already), then zeros
+// to the end of the last page.
 void Place(MemoryImage& image, const Placement& placement, SoundFormat format,
            std::optional<std::string_view> description, std::span<const std::uint8_t> stored);
 

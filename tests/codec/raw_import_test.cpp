@@ -1,5 +1,3 @@
-#include "codec/fragment_import.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,6 +6,7 @@
 #include <vector>
 
 #include "codec/adpcm.h"
+#include "codec/fragment_import.h"
 #include "image/fragment_storage.h"
 #include "image/image_builder.h"
 #include "io/byte_stream.h"
@@ -447,18 +446,25 @@ TEST_F(RawImport, AnInputErrorLeavesTheImageAsItWas) {
         FileOp op;
         int nth;
         DialogMode mode;
+        // A fresh image: an added fragment is encoded straight into its blank
+        // pages, which must be blank again.
+        bool fresh = false;
     };
     const Case cases[] = {
         {"size query", FileOp::Size, 1, DialogMode::Add},
         {"first read", FileOp::Read, 1, DialogMode::Add},
         {"a read in the middle of the file", FileOp::Read, 3, DialogMode::Change},
         {"closing", FileOp::Close, 1, DialogMode::Change},
+        {"a read in the middle of the file, added in place", FileOp::Read, 3, DialogMode::Add,
+         true},
+        {"closing, added in place", FileOp::Close, 1, DialogMode::Add, true},
     };
     // Large enough to take several reads.
     const std::string path = Source("in.raw", Pattern(256 * 1024));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         MemoryImage image = test::PackedImage({1000, 3000, 500});
+        if (c.fresh) InitImage(image);
         const MemoryImage before = image;
         FaultOn fault(c.op, c.nth, FaultAction::Fail);
         EXPECT_TRUE(ImportRaw(image, Request(path, SourceWidth::Bits16, SoundFormat::ADPCM_11025,
