@@ -92,8 +92,9 @@ constexpr std::array<std::uint8_t, 256 * (MAX_STEP_INDEX + 1)> kIndexAfterByte =
 
 // What the encoder needs at one step index: the parts of the step that the
 // three magnitude bits weigh, the step >> 3 every code adds, and the records
-// of the eight step indices a magnitude leads to. The power-of-two size keeps
-// the way from a magnitude to the next record down to a shift and an add.
+// of the eight step indices a magnitude leads to. The power-of-two size
+// turns the distance from the first successor back into the magnitude with
+// a shift.
 struct alignas(32) AdpcmEncoderStep {
     std::int32_t step;
     std::int32_t half;
@@ -179,8 +180,9 @@ inline std::uint8_t ToUnsigned8(std::int32_t predictor) {
 // the next one's, is a chain of selections on noisy conditions: the sign of
 // the difference and the magnitude bits are what a branch predictor cannot
 // learn. GCC turns some of these selections into branches (two values
-// chosen on one condition, or a choice between a bound and a sum), which
-// costs a third more per sample; on x86-64 they are written out as
+// chosen on one condition, or a choice between a bound and a sum), and even
+// its conditional moves leave more steps on the path than needed: together
+// about a quarter more time per sample. On x86-64 they are written out as
 // conditional moves, elsewhere as plain C++ of the same meaning.
 
 // |a - b|, both differences taken side by side: one subtraction and one
