@@ -24,6 +24,13 @@ Outcome Refused(std::optional<Refusal> refusal) {
     return outcome;
 }
 
+// A refused export target, with the cause when the file could not be created.
+Outcome RefusedTarget(std::optional<Refusal> refusal, const std::string& path) {
+    Outcome outcome = Refused(refusal);
+    if (refusal == Refusal::CannotCreate) outcome.detail = CannotCreateCause(path);
+    return outcome;
+}
+
 // Success, with the grid row of the fragment concerned and the text stored.
 Outcome Done(int row, std::optional<TextFit> stored = std::nullopt) {
     Outcome outcome;
@@ -246,14 +253,14 @@ std::optional<Refusal> Project::TargetRefusal(const std::string& path) const {
 Outcome Project::Export(int row, const std::string& path) {
     return Run([&] {
         if (const auto refusal = TargetRefusal(path)) return Refused(refusal);
-        return Refused(ExportRaw(image_, row, path, workspace_));
+        return RefusedTarget(ExportRaw(image_, row, path, workspace_), path);
     });
 }
 
 Outcome Project::WriteWave(int row, const std::string& path) {
     return Run([&] {
         if (const auto refusal = TargetRefusal(path)) return Refused(refusal);
-        return Refused(sonabank::WriteWave(image_, row, path, workspace_));
+        return RefusedTarget(sonabank::WriteWave(image_, row, path, workspace_), path);
     });
 }
 

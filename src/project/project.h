@@ -29,7 +29,7 @@ struct Outcome {
     std::optional<Refusal> refusal;
     std::optional<int> ioError;
     int row = 0;              // Add and Change: the grid row of the stored fragment
-    std::string detail = {};  // why an audio file could not be decoded, in the decoder's words
+    std::string detail = {};  // the decoder's words, or why an export target cannot be created
     std::optional<QualityReport> quality = {};  // Add and Change with sound: what was stored
     // Speech: the synthesizer could not speak the text as asked.
     std::optional<SpeechError> speechError = {};

@@ -2,10 +2,12 @@
 
 #include <errno.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <filesystem>
 
 #include "image/codepage.h"
 #include "io/byte_stream.h"
@@ -71,6 +73,29 @@ std::string CannotOpenCause(const std::string& path, ProjectAccess access) {
     if (access == ProjectAccess::Edit && IsReadOnlyFile(path)) return "the file is read-only";
     if (auto stream = OpenFor(path, access)) return "the file vanished while it was opened";
     return std::strerror(errno);
+}
+
+std::string CannotCreateCause(const std::string& path) {
+    if (HasZeroByte(path)) return "the name holds a zero byte";
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0) {
+        if (S_ISDIR(info.st_mode)) return "a folder, not a file";
+        if (S_ISFIFO(info.st_mode)) return "a pipe that nobody reads";
+        if (IsReadOnlyFile(path)) return "the file is read-only";
+        return ::access(path.c_str(), W_OK) != 0 ? std::strerror(errno) : "refused by the system";
+    }
+    std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    if (folder.empty()) folder = ".";
+    int error = 0;
+    if (::stat(folder.c_str(), &info) != 0) {
+        error = errno;
+    } else if (!S_ISDIR(info.st_mode)) {
+        error = ENOTDIR;
+    } else if (::access(folder.c_str(), W_OK) != 0) {
+        error = errno;
+    }
+    if (error != 0) return "its folder: " + std::string(std::strerror(error));
+    return "refused by the system";
 }
 
 std::optional<Refusal> SaveProject(const std::string& path, MemoryImage& image,

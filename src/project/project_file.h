@@ -30,6 +30,10 @@ std::optional<Refusal> OpenProject(const std::string& path, MemoryImage& image,
 // Why OpenProject refused `path` with CannotOpen, in a few English words.
 std::string CannotOpenCause(const std::string& path, ProjectAccess access);
 
+// Why a file could not be created at `path` for writing, in a few English
+// words; asks the file system without creating anything.
+std::string CannotCreateCause(const std::string& path);
+
 // Writes `copyright` (UTF-8) into the image's copyright field and saves the
 // image as SaveProjectAsIs does. On any failure the image is as it was.
 std::optional<Refusal> SaveProject(const std::string& path, MemoryImage& image,

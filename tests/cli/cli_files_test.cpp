@@ -37,7 +37,9 @@ TEST_F(Files, ExportWritesStoredBytesOrDecodedAdpcmTheSameEachTime) {
 
     const ProgramResult refused = Cli({"export", image, "0", File("missing/out.raw")});
     EXPECT_EQ(refused.status, 1);
-    EXPECT_EQ(refused.err, File("missing/out.raw") + ": Невозможно создать файл!\n");
+    EXPECT_EQ(refused.err,
+              File("missing/out.raw") +
+                  ": Невозможно создать файл! (its folder: No such file or directory)\n");
 }
 
 // sox, an independent reader, must take the WAV file for what it claims.

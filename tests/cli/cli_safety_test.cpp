@@ -267,6 +267,10 @@ TEST_F(Safety, MessagesNameTheFileAndTheCause) {
          "",
          "catalogue: inconsistent, problems: 1; the figures above are what it claims (check "
          "lists them)"},
+        {{"export", image, "0", File("fifo.bin")},
+         1,
+         File("fifo.bin") + ": Невозможно создать файл! (a pipe that nobody reads)",
+         ""},
         {{"export", File("beyond.bin"), "0", File("out.raw")},
          0,
          "warning: fragment 0 lies partly or wholly beyond the image; wrote 528 of its 1000 bytes",
