@@ -148,6 +148,15 @@ bool SameFile(const std::string& a, const std::string& b) {
     return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
+std::optional<FileStamp> StampOf(const std::string& path) {
+    struct stat info {};
+    if (HasZeroByte(path) || ::stat(path.c_str(), &info) != 0) return std::nullopt;
+    const auto ns = [](const timespec& t) {
+        return std::int64_t{t.tv_sec} * 1'000'000'000 + t.tv_nsec;
+    };
+    return FileStamp{info.st_dev, info.st_ino, info.st_size, ns(info.st_mtim)};
+}
+
 namespace {
 
 // Opens without waiting for the other end of a FIFO, then makes the

@@ -58,6 +58,20 @@ bool HasZeroByte(const std::string& path);
 // through symbolic and hard links). False when either names no file.
 bool SameFile(const std::string& a, const std::string& b);
 
+// What tells one content of a file from the next: which file the path
+// names, its size, and when its content was last written (not its mode or
+// owner).
+struct FileStamp {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::int64_t size = 0;
+    std::int64_t modifiedNs = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+
+// The stamp of the file `path` names; none when it names no file.
+std::optional<FileStamp> StampOf(const std::string& path);
+
 class ByteStream {
 public:
     // An existing file for reading and writing; nothing when it is missing,

@@ -68,10 +68,13 @@ Project::Project() {
     InitImage(image_);
 }
 
-Project::Project(MemoryImage image, std::string fileName)
-    : image_(std::move(image)), fileName_(std::move(fileName)) {}
+Project::Project(MemoryImage image, std::string fileName, std::optional<FileStamp> stamp)
+    : image_(std::move(image)), fileName_(std::move(fileName)), stamp_(stamp) {}
 
 std::variant<Project, Outcome> Project::FromFile(const std::string& path, ProjectAccess access) {
+    // Stamped before reading: a write in between makes the stamp stale, and
+    // a later Save asks rather than overlooks it.
+    const std::optional<FileStamp> stamp = StampOf(path);
     std::optional<MemoryImage> image;
     const Outcome read = Run([&] {
         auto got = ReadProject(path, access);
@@ -80,20 +83,23 @@ std::variant<Project, Outcome> Project::FromFile(const std::string& path, Projec
         return Outcome{};
     });
     if (!read.ok()) return read;
-    return Project(std::move(*image), path);
+    return Project(std::move(*image), path, stamp);
 }
 
 Outcome Project::New() {
     InitImage(image_);
     modified_ = false;
     fileName_.clear();
+    stamp_.reset();
     return {};
 }
 
 Outcome Project::Open(const std::string& path, ProjectAccess access) {
     return Run([&] {
+        const std::optional<FileStamp> stamp = StampOf(path);  // as FromFile
         if (const auto refusal = OpenProject(path, image_, access)) return Refused(refusal);
         fileName_ = path;
+        stamp_ = stamp;
         modified_ = false;
         return Outcome{};
     });
@@ -114,9 +120,15 @@ Outcome Project::SaveTo(const std::string& path, std::optional<std::string_view>
             copyright ? SaveProject(path, image_, *copyright) : SaveProjectAsIs(path, image_);
         if (refusal) return Refused(refusal);
         fileName_ = path;
+        stamp_ = StampOf(path);
         modified_ = false;
         return Outcome{};
     });
+}
+
+bool Project::ChangedOnDisk() const {
+    const std::optional<FileStamp> now = StampOf(fileName_);
+    return stamp_ && now && *now != *stamp_;
 }
 
 std::optional<Refusal> Project::AddRefusal() const {

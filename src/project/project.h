@@ -16,6 +16,7 @@
 #include "image/codepage.h"
 #include "image/memory_image.h"
 #include "image/refusal.h"
+#include "io/byte_stream.h"
 #include "project/project_file.h"
 #include "source/device_conversion.h"
 #include "source/raw_file_source.h"
@@ -85,7 +86,14 @@ class Project {
     // copyright box.
     void SetModified(bool modified) { modified_ = modified; }
     // Names the file the project is saved to; empty: untitled.
-    void SetFileName(std::string fileName) { fileName_ = std::move(fileName); }
+    void SetFileName(std::string fileName) {
+        fileName_ = std::move(fileName);
+        stamp_.reset();
+    }
+    // Whether another program wrote the project's file since this project
+    // read or saved it, so that a Save would write over that program's work.
+    // False when the file is gone: saving then loses nothing.
+    bool ChangedOnDisk() const;
     // The codec state and decode buffer, for playing a fragment.
     CodecWorkspace& workspace() { return workspace_; }
 
@@ -121,7 +129,7 @@ class Project {
     Outcome WriteWave(int row, const std::string& path);
 
   private:
-    Project(MemoryImage image, std::string fileName);
+    Project(MemoryImage image, std::string fileName, std::optional<FileStamp> stamp);
 
     std::optional<Refusal> TargetRefusal(const std::string& path) const;
     Outcome Import(std::optional<int> replacedRow, const RawFragment& fragment);
@@ -138,6 +146,8 @@ class Project {
 
     MemoryImage image_;
     std::string fileName_;
+    // The file as this project last read or wrote it.
+    std::optional<FileStamp> stamp_;
     bool modified_ = false;
     CodecWorkspace workspace_;
 };

@@ -539,6 +539,11 @@ void TMain::TB_SaveClick() {
         TB_SaveAsClick();
         return;
     }
+    if (project_.ChangedOnDisk() &&
+        !prompts_.AskYesNo(
+            this, tr("Файл проекта изменён другой программой. Записать поверх её изменений?"))) {
+        return;
+    }
     Show(project_.Save(Copyright->text().toStdString()));
 }
 

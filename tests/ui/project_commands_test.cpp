@@ -89,6 +89,35 @@ TEST_F(ProjectTest, ExportNeverWritesOverTheProjectFile) {
     }
 }
 
+TEST_F(ProjectTest, SaveAsksBeforeWritingOverAnotherProgramsChange) {
+    const QString path = SavedProject("shared.bin");
+    // Another program, such as the command-line tool, saves the file meanwhile.
+    auto other = std::get<Project>(Project::FromFile(path.toStdString()));
+    other.Describe(1, "Theirs");
+    ASSERT_TRUE(other.Save().ok());
+    const auto theirs = ReadFile(path.toStdString());
+
+    const QString question =
+        "Файл проекта изменён другой программой. Записать поверх её изменений?";
+    window->project().SetModified(true);
+    prompts.yesNo = {false};
+    window->TB_Save->click();
+    EXPECT_EQ(prompts.texts(), std::vector<QString>{question});
+    EXPECT_EQ(ReadFile(path.toStdString()), theirs);
+    EXPECT_TRUE(window->project().modified());
+
+    prompts.yesNo = {true};
+    window->TB_Save->click();
+    EXPECT_NE(ReadFile(path.toStdString()), theirs);
+    EXPECT_FALSE(window->project().modified());
+
+    // The window's own save is no other program's.
+    prompts.shown.clear();
+    window->project().SetModified(true);
+    window->TB_Save->click();
+    EXPECT_TRUE(prompts.shown.empty());
+}
+
 TEST_F(ProjectTest, OpenShowsTheProjectOrRefusesTheFile) {
     const QString good = SavedProject("good.bin", "Stored  ");
     std::vector<std::uint8_t> bytes = ReadFile(good.toStdString());
