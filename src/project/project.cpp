@@ -68,22 +68,15 @@ Project::Project() {
     InitImage(image_);
 }
 
-Project::Project(MemoryImage image, std::string fileName, std::optional<FileStamp> stamp)
-    : image_(std::move(image)), fileName_(std::move(fileName)), stamp_(stamp) {}
+Project::Project(MemoryImage image) : image_(std::move(image)) {}
 
 std::variant<Project, Outcome> Project::FromFile(const std::string& path, ProjectAccess access) {
-    // Stamped before reading: a write in between makes the stamp stale, and
-    // a later Save asks rather than overlooks it.
-    const std::optional<FileStamp> stamp = StampOf(path);
-    std::optional<MemoryImage> image;
-    const Outcome read = Run([&] {
-        auto got = ReadProject(path, access);
-        if (const Refusal* refusal = std::get_if<Refusal>(&got)) return Refused(*refusal);
-        image = std::move(std::get<MemoryImage>(got));
-        return Outcome{};
-    });
-    if (!read.ok()) return read;
-    return Project(std::move(*image), path, stamp);
+    // Open replaces this image whole with the one it reads, so it is never
+    // filled.
+    Project project{MemoryImage(MemoryImage::ForOverwrite{})};
+    Outcome opened = project.Open(path, access);
+    if (!opened.ok()) return opened;
+    return project;
 }
 
 Outcome Project::New() {
@@ -96,7 +89,9 @@ Outcome Project::New() {
 
 Outcome Project::Open(const std::string& path, ProjectAccess access) {
     return Run([&] {
-        const std::optional<FileStamp> stamp = StampOf(path);  // as FromFile
+        // Stamped before reading: a write in between makes the stamp stale,
+        // and a later Save asks rather than overlooks it.
+        const std::optional<FileStamp> stamp = StampOf(path);
         if (const auto refusal = OpenProject(path, image_, access)) return Refused(refusal);
         fileName_ = path;
         stamp_ = stamp;

@@ -129,7 +129,7 @@ class Project {
     Outcome WriteWave(int row, const std::string& path);
 
   private:
-    Project(MemoryImage image, std::string fileName, std::optional<FileStamp> stamp);
+    explicit Project(MemoryImage image);
 
     std::optional<Refusal> TargetRefusal(const std::string& path) const;
     Outcome Import(std::optional<int> replacedRow, const RawFragment& fragment);
