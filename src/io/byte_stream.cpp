@@ -287,10 +287,6 @@ void ReplaceFile(const std::string& from, const std::string& to) {
     if (::rename(from.c_str(), to.c_str()) != 0) ThrowErrno(errno);
 }
 
-void RemoveFileQuietly(const std::string& path) noexcept {
-    ::unlink(path.c_str());
-}
-
 void SetFileFaultHook(FileFaultHook* hook) {
     faultHook = hook;
 }

@@ -122,8 +122,6 @@ private:
 
 // Renames `from` over `to` in one step.
 void ReplaceFile(const std::string& from, const std::string& to);
-// Removes a file, ignoring failure (used to clean up temporary files).
-void RemoveFileQuietly(const std::string& path) noexcept;
 
 // Test seam: every file operation asks the hook first, so tests can make the
 // N-th open, read, write, ... fail or come up short.
