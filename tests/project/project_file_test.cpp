@@ -248,12 +248,6 @@ INSTANTIATE_TEST_SUITE_P(Faults, SaveFailingPartWay,
                                                    FaultAction::Fail}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-}  // namespace
-}  // namespace sonabank
-
-namespace sonabank {
-namespace {
-
 // Looks into the folder at the moment the new content is written, as another
 // user could.
 class FolderAtWrite : public FileFaultHook {
