@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "source/audio_libraries.h"
+#include "source/raw_file_source.h"
 #include "source/resample.h"
 
 namespace sonabank {
@@ -51,15 +52,11 @@ sf_count_t VirtualSeek(sf_count_t offset, int whence, void* user) {
 sf_count_t VirtualRead(void* out, sf_count_t count, void* user) {
     VirtualFile& file = Of(user);
     if (file.error || count <= 0) return 0;
-    auto* bytes = static_cast<std::uint8_t*>(out);
     sf_count_t got = 0;
     try {
-        while (got < count) {
-            const std::size_t n = file.stream.ReadSome(
-                std::span<std::uint8_t>(bytes + got, static_cast<std::size_t>(count - got)));
-            if (n == 0) break;
-            got += static_cast<sf_count_t>(n);
-        }
+        got = static_cast<sf_count_t>(
+            ReadBlock(file.stream,
+                      std::span(static_cast<std::uint8_t*>(out), static_cast<std::size_t>(count))));
     } catch (...) {
         file.error = std::current_exception();
     }
@@ -182,24 +179,17 @@ AudioReadResult ReadAudioFile(ByteStream& stream, AudioKind kind, int rate, doub
 
 std::optional<AudioKind> SniffAudio(ByteStream& stream) {
     std::array<std::uint8_t, SIGNATURE_BYTES> head;
-    std::size_t got = 0;
-    while (got < head.size()) {
-        const std::size_t n = stream.ReadSome(std::span(head).subspan(got));
-        if (n == 0) break;
-        got += n;
-    }
+    const std::size_t got = ReadBlock(stream, head);
     stream.Seek(0);
     return RecogniseAudio(std::span(head).first(got));
 }
 
 AudioConversion ConvertAudioFile(ByteStream& stream, AudioKind kind, SoundFormat format,
                                  const GainOptions& gain) {
-    const int rate = DeviceRate(format);
-    const int samplesPerByte = format == SoundFormat::ADPCM_11025 ? 2 : 1;
     // A second more than the data area holds, so that the room check, not
     // this limit, tells a file that just fits from one that does not.
-    const double maxSeconds = static_cast<double>(DATA_CAPACITY) * samplesPerByte / rate + 1;
-    AudioReadResult read = ReadAudioFile(stream, kind, rate, maxSeconds);
+    const double maxSeconds = StoredSeconds(DATA_CAPACITY, format) + 1;
+    AudioReadResult read = ReadAudioFile(stream, kind, DeviceRate(format), maxSeconds);
     if (!read.ok()) return {read.refusal, std::move(read.detail), {}};
     return {std::nullopt, {}, FinishForDevice(std::move(read.audio.samples), format, gain)};
 }

@@ -10,7 +10,8 @@ std::size_t BytesPerSample(SourceWidth width) {
     return width == SourceWidth::Bits16 ? 2 : 1;
 }
 
-// Fills the block unless the file ends first; returns the bytes read.
+}  // namespace
+
 std::size_t ReadBlock(ByteStream& stream, std::span<std::uint8_t> block) {
     std::size_t got = 0;
     while (got < block.size()) {
@@ -20,8 +21,6 @@ std::size_t ReadBlock(ByteStream& stream, std::span<std::uint8_t> block) {
     }
     return got;
 }
-
-}  // namespace
 
 std::optional<RawFileSource> RawFileSource::Open(const std::string& path, SourceWidth width) {
     std::optional<ByteStream> stream = ByteStream::OpenExisting(path);

@@ -14,6 +14,9 @@ namespace sonabank {
 
 enum class SourceWidth { Bits8, Bits16 };
 
+// Fills the block unless the file ends first; returns the bytes read.
+std::size_t ReadBlock(ByteStream& stream, std::span<std::uint8_t> block);
+
 class RawFileSource : public SampleSource {
   public:
     // Opens the file with read and write access, as every file the program
