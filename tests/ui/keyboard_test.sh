@@ -88,12 +88,32 @@ next_x() {
     x=$((150 + clicks % 2 * 150))
 }
 
+# tab_cycle ROWS OWNER...: from the first owner, which has the focus, Tab
+# visits the others in turn and comes back to it; Shift+Tab then goes the
+# same way round backwards.
+tab_cycle() {
+    local rows=$1 i
+    shift
+    local ring=("$@")
+    for i in $(seq 1 ${#ring[@]}); do
+        arg=Tab
+        xdotool key Tab
+        await "${ring[i % ${#ring[@]}]}" "$rows"
+    done
+    for ((i = ${#ring[@]} - 1; i >= 0; i--)); do
+        arg=shift+Tab
+        xdotool key shift+Tab
+        await "${ring[i]}" "$rows"
+    done
+}
+
 step=0
 while read -r -u 4 action arg focus rows; do
     [[ -z $action || $action == '#'* ]] && continue
     step=$((step + 1))
     case $action in
         start) ;;
+        cycle) IFS=, read -r -a owners <<<"$focus"; tab_cycle "$rows" "${owners[@]}"; continue ;;
         key) xdotool key "$arg" ;;
         type) xdotool type --delay 100 "${arg//_/ }" ;;
         click) next_x; xdotool mousemove --window "$wid" "$x" "$(grid_y "$arg")" click 1 ;;
@@ -107,18 +127,7 @@ done 4<<'STEPS'
 # action     argument         focus owner               highlighted rows
 # The main window starts where its tab order starts; Tab and Shift+Tab cycle.
 start        -                Main/Copyright            1
-key          Tab              Main/BTN_Add              1
-key          Tab              Main/BTN_Del              1
-key          Tab              Main/BB_Play              1
-key          Tab              Main/BTN_Change           1
-key          Tab              Main/Mess                 1
-key          Tab              Main/Copyright            1
-key          shift+Tab        Main/Mess                 1
-key          shift+Tab        Main/BTN_Change           1
-key          shift+Tab        Main/BB_Play              1
-key          shift+Tab        Main/BTN_Del              1
-key          shift+Tab        Main/BTN_Add              1
-key          shift+Tab        Main/Copyright            1
+cycle        -                Main/Copyright,Main/BTN_Add,Main/BTN_Del,Main/BB_Play,Main/BTN_Change,Main/Mess 1
 key          shift+Tab        Main/Mess                 1
 # The grid moves its row with the keys and never leaves it unhighlighted.
 key          Down             Main/Mess                 2
@@ -145,18 +154,7 @@ key          Tab              Main/Copyright            1
 key          Tab              Main/BTN_Add              1
 key          space            AddMsg/RB_PCM_22050       1
 shot         fragment-dialog  AddMsg/RB_PCM_22050       1
-key          Tab              AddMsg/NameFile           1
-key          Tab              AddMsg/RB_8bit            1
-key          Tab              AddMsg/Description        1
-key          Tab              AddMsg/BTN_OK             1
-key          Tab              AddMsg/BTN_Cancel         1
-key          Tab              AddMsg/RB_PCM_22050       1
-key          shift+Tab        AddMsg/BTN_Cancel         1
-key          shift+Tab        AddMsg/BTN_OK             1
-key          shift+Tab        AddMsg/Description        1
-key          shift+Tab        AddMsg/RB_8bit            1
-key          shift+Tab        AddMsg/NameFile           1
-key          shift+Tab        AddMsg/RB_PCM_22050       1
+cycle        -                AddMsg/RB_PCM_22050,AddMsg/NameFile,AddMsg/RB_8bit,AddMsg/Description,AddMsg/BTN_OK,AddMsg/BTN_Cancel 1
 key          Down             AddMsg/RB_PCM_11025       1
 key          Tab              AddMsg/NameFile           1
 key          shift+Tab        AddMsg/RB_PCM_11025       1
