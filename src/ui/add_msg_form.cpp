@@ -43,7 +43,7 @@ TAddMsg::TAddMsg(Project& project, DialogMode mode, int selectedRow, Prompts& pr
       prompts_(prompts) {
     // Nothing a handler throws may cross the event loop.
     const auto guarded = [this](void (TAddMsg::*handler)()) {
-        return [this, handler] { RunGuarded(prompts_, this, [&] { (this->*handler)(); }); };
+        return GuardedSlot(prompts_, this, handler);
     };
 
     setObjectName(QStringLiteral("AddMsg"));

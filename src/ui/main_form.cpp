@@ -440,7 +440,7 @@ void TMain::Guarded(const std::function<void()>& handler) {
 
 template <typename Sender, typename Signal>
 void TMain::ConnectGuarded(Sender* sender, Signal signal, void (TMain::*handler)()) {
-    connect(sender, signal, this, [this, handler] { Guarded([&] { (this->*handler)(); }); });
+    connect(sender, signal, this, GuardedSlot(prompts_, this, handler));
 }
 
 bool TMain::Show(const Outcome& outcome) {

@@ -72,4 +72,11 @@ bool ShowOutcome(Prompts& prompts, QWidget* parent, const Outcome& outcome);
 // False when the command ended that way.
 bool RunGuarded(Prompts& prompts, QWidget* parent, const std::function<void()>& command);
 
+// A slot that runs `handler` of `window` as RunGuarded runs a command.
+template <typename Window>
+auto GuardedSlot(Prompts& prompts, Window* window, void (Window::*handler)()) {
+    return
+        [&prompts, window, handler] { RunGuarded(prompts, window, [&] { (window->*handler)(); }); };
+}
+
 }  // namespace sonabank
