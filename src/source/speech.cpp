@@ -255,6 +255,8 @@ std::optional<SpeechError> ChildError(const ChildOutcome& outcome, const std::st
     switch (outcome.exitStatus) {
         case kChildDone:
             return std::nullopt;
+        case kChildNoLibrary:
+            return SpeechError{SpeechFailure::NotInstalled, outcome.detail};
         case kChildNoData:
             return SpeechError{SpeechFailure::NoData, outcome.detail};
         case kChildUnknownVoice:
