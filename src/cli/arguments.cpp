@@ -88,29 +88,26 @@ Arguments ParseArguments(std::span<const std::string> args, unsigned allowedOpti
     return parsed;
 }
 
-std::optional<SourceWidth> ParseWidth(std::string_view text) {
+SourceWidth WidthValue(std::string_view what, std::string_view text) {
     if (text == "8") return SourceWidth::Bits8;
     if (text == "16") return SourceWidth::Bits16;
-    return std::nullopt;
+    throw UsageError(std::string(what) + " must be 8 or 16, not " + Quoted(text));
 }
 
-std::optional<SoundFormat> ParseFormat(std::string_view text) {
+SoundFormat FormatValue(std::string_view what, std::string_view text) {
     if (text == "pcm22050") return SoundFormat::PCM_22050;
     if (text == "pcm11025") return SoundFormat::PCM_11025;
     if (text == "adpcm") return SoundFormat::ADPCM_11025;
-    return std::nullopt;
+    throw UsageError(std::string(what) + " must be pcm22050, pcm11025 or adpcm, not " +
+                     Quoted(text));
 }
 
 SourceWidth WidthOption(const Arguments& args) {
-    if (!args.width) return SourceWidth::Bits8;
-    if (auto width = ParseWidth(*args.width)) return *width;
-    throw UsageError("--width must be 8 or 16, not " + Quoted(*args.width));
+    return args.width ? WidthValue("--width", *args.width) : SourceWidth::Bits8;
 }
 
 SoundFormat FormatOption(const Arguments& args) {
-    if (!args.format) return SoundFormat::PCM_22050;
-    if (auto format = ParseFormat(*args.format)) return *format;
-    throw UsageError("--format must be pcm22050, pcm11025 or adpcm, not " + Quoted(*args.format));
+    return args.format ? FormatValue("--format", *args.format) : SoundFormat::PCM_22050;
 }
 
 namespace {

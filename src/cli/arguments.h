@@ -57,10 +57,12 @@ struct Arguments {
 // command does not take, a missing value or a repeated option.
 Arguments ParseArguments(std::span<const std::string> args, unsigned allowedOptions);
 
-// "8" or "16".
-std::optional<SourceWidth> ParseWidth(std::string_view text);
-// "pcm22050", "pcm11025" or "adpcm".
-std::optional<SoundFormat> ParseFormat(std::string_view text);
+// "8" or "16"; a usage error "WHAT must be 8 or 16, not "TEXT"" for any other
+// text.
+SourceWidth WidthValue(std::string_view what, std::string_view text);
+// "pcm22050", "pcm11025" or "adpcm"; a usage error like WidthValue's for any
+// other text.
+SoundFormat FormatValue(std::string_view what, std::string_view text);
 
 // The width and format options, 8-bit and PCM 22050 Hz when not given.
 SourceWidth WidthOption(const Arguments& args);
@@ -70,12 +72,12 @@ SoundFormat FormatOption(const Arguments& args);
 // Their ranges are the synthesizer's to check.
 SpeechOptions SpeechOptionsOf(const Arguments& args);
 
-// The grid row of the fragment that NUMBER (as the list shows it) names;
-// wrong usage when it names no listed fragment.
 // --loudness, --peak and --dither for audio files and speech; wrong usage for a value
 // that is no number in range, or for both levels at once.
 GainOptions GainOption(const Arguments& args);
 
+// The grid row of the fragment that NUMBER (as the list shows it) names;
+// wrong usage when it names no listed fragment.
 int FragmentRowOf(std::string_view number, const FragmentList& list);
 
 }  // namespace sonabank::cli

@@ -79,18 +79,11 @@ std::vector<ManifestEntry> ParseManifest(std::string_view text, std::string_view
         if (fields[0].find('\0') != std::string_view::npos) {
             throw UsageError(where + "the file name holds a zero byte");
         }
-        const auto format = ParseFormat(fields[1]);
-        if (!format) {
-            throw UsageError(where + "format must be pcm22050, pcm11025 or adpcm, not \"" +
-                             std::string(fields[1]) + "\"");
-        }
+        const SoundFormat format = FormatValue(where + "format", fields[1]);
         const bool noWidth = spoken && (fields.size() < 3 || fields[2].empty());
-        const auto width = noWidth ? SourceWidth::Bits16 : ParseWidth(fields[2]);
-        if (!width) {
-            throw UsageError(where + "width must be 8 or 16, not \"" + std::string(fields[2]) +
-                             "\"");
-        }
-        entries.push_back({lineNumber, std::string(fields[0]), *format, *width,
+        const SourceWidth width =
+            noWidth ? SourceWidth::Bits16 : WidthValue(where + "width", fields[2]);
+        entries.push_back({lineNumber, std::string(fields[0]), format, width,
                            fields.size() == 4 ? std::string(fields[3]) : std::string()});
     }
     return entries;
