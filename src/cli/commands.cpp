@@ -22,7 +22,6 @@
 #include "image/grid_rules.h"
 #include "image/memory_image.h"
 #include "io/byte_stream.h"
-#include "playback/wav_render.h"
 #include "project/project.h"
 #include "source/speech.h"
 
@@ -79,19 +78,19 @@ std::string Fixed(double value, int decimals, bool sign = false) {
     return text.str();
 }
 
-// One line about what an import stored, for the fragment that `list` shows
-// as `number`.
-void PrintQuality(std::ostream& out, int number, const QualityReport& report) {
-    out << "fragment " << number << ": " << Fixed(report.durationSeconds, 2) << " s at "
-        << report.rate << " Hz (" << FormatName(static_cast<int>(report.format)) << "), peak "
-        << Fixed(report.peakDbfs, 1) << " dBFS, gain " << Fixed(report.gainDb, 1, true)
-        << " dB, clipped " << report.clippedSamples;
-    if (report.adpcmSnrDb) out << ", ADPCM SNR " << Fixed(*report.adpcmSnrDb, 1) << " dB";
-    out << '\n';
-}
-
-void PrintQuality(std::ostream& out, const Outcome& outcome) {
-    if (outcome.quality) PrintQuality(out, outcome.row - 1, *outcome.quality);
+// What a command stored in one fragment: a line about the sound on stdout
+// (numbered as `list` numbers it), and a warning when the description had to
+// be cut or changed. `what` starts the warning's sentence.
+void ReportStored(const CommandContext& c, std::string_view what, const Outcome& stored) {
+    if (const auto& report = stored.quality) {
+        c.out << "fragment " << stored.row - 1 << ": " << Fixed(report->durationSeconds, 2)
+              << " s at " << report->rate << " Hz (" << FormatName(static_cast<int>(report->format))
+              << "), peak " << Fixed(report->peakDbfs, 1) << " dBFS, gain "
+              << Fixed(report->gainDb, 1, true) << " dB, clipped " << report->clippedSamples;
+        if (report->adpcmSnrDb) c.out << ", ADPCM SNR " << Fixed(*report->adpcmSnrDb, 1) << " dB";
+        c.out << '\n';
+    }
+    WarnIfAltered(c.err, what, stored, DESCRIPTION_WIDTH);
 }
 
 // The synthesizer's refusals; a voice, speed or pitch it does not take is
@@ -108,10 +107,11 @@ void CheckSpeech(const Outcome& outcome, std::string_view where) {
     throw CliFailure(kRefused, message);
 }
 
-// A fragment spoken from `text` with the speech, format and gain options.
-SpokenFragment SpokenOf(const Arguments& args, std::string text, std::string description) {
+// A fragment spoken from `text` with the speech, format, gain and description
+// options.
+SpokenFragment SpokenOf(const Arguments& args, std::string text) {
     return {std::move(text), SpeechOptionsOf(args), FormatOption(args), GainOption(args),
-            std::move(description)};
+            args.description.value_or("")};
 }
 
 // Speaks a new fragment, or over the one of `row`; ends the command unless
@@ -125,14 +125,23 @@ Outcome SpeakInto(Project& project, std::optional<int> row, const SpokenFragment
     return outcome;
 }
 
-// The end of a command that stored one fragment in IMAGE: the save, then
-// what was stored.
-int SaveAndReport(const CommandContext& c, Project& project, const std::string& path,
-                  const Outcome& stored) {
+// A command that changes IMAGE: holds it alone from before it is read until
+// the change is saved. `change` may end the command with a message of its
+// own; a failure it returns ends it naming IMAGE. Returns what it did.
+template <typename Change>
+Outcome ChangeImage(const CommandContext& c, Change change) {
+    const std::string& path = c.args.positional[0];
+    const auto lock = LockForChange(path);
+    Project project = Load(path, ProjectAccess::Edit);
+    const Outcome changed = change(project);
+    Check(changed, path, path);
     Save(project, path);
-    PrintQuality(c.out, stored);
-    WarnIfAltered(c.err, "the description was", stored, DESCRIPTION_WIDTH);
-    return kSuccess;
+    return changed;
+}
+
+// The grid row of the fragment that the NUMBER argument names.
+int NumberedRow(const CommandContext& c, const Project& project) {
+    return FragmentRowOf(c.args.positional[1], ListFragments(project.image()));
 }
 
 int RunNew(const CommandContext& c) {
@@ -216,18 +225,18 @@ int RunInfo(const CommandContext& c) {
 }
 
 int RunAdd(const CommandContext& c) {
-    const std::string& path = c.args.positional[0];
-    const auto lock = LockForChange(path);
-    Project project = Load(path, ProjectAccess::Edit);
-    const RawFragment fragment{c.args.positional[1], WidthOption(c.args), FormatOption(c.args),
-                               c.args.description.value_or(""), GainOption(c.args)};
-    const Outcome added = project.Add(fragment);
-    CheckImport(added, fragment.path);
-    return SaveAndReport(c, project, path, added);
+    const Outcome added = ChangeImage(c, [&](Project& project) {
+        const RawFragment fragment{c.args.positional[1], WidthOption(c.args), FormatOption(c.args),
+                                   c.args.description.value_or(""), GainOption(c.args)};
+        const Outcome outcome = project.Add(fragment);
+        CheckImport(outcome, fragment.path);
+        return outcome;
+    });
+    ReportStored(c, "the description was", added);
+    return kSuccess;
 }
 
 int RunChange(const CommandContext& c) {
-    const std::string& path = c.args.positional[0];
     const bool withFile = c.args.positional.size() > 2;
     if (c.args.say && (withFile || c.args.width)) {
         throw UsageError("--say takes the place of FILE and --width");
@@ -241,76 +250,66 @@ int RunChange(const CommandContext& c) {
             "--width, --format, --loudness, --peak and --dither need a FILE; without one only "
             "the description changes");
     }
-    const auto lock = LockForChange(path);
-    Project project = Load(path, ProjectAccess::Edit);
-    const int row = FragmentRowOf(c.args.positional[1], ListFragments(project.image()));
-    if (c.args.say) {
+    const Outcome changed = ChangeImage(c, [&](Project& project) {
+        const int row = NumberedRow(c, project);
         // Spoken over a fragment, it is described as say describes it.
-        const Outcome spoken = SpeakInto(
-            project, row, SpokenOf(c.args, *c.args.say, c.args.description.value_or("")), {}, path);
-        return SaveAndReport(c, project, path, spoken);
-    }
-    RawFragment fragment{withFile ? c.args.positional[2] : std::string(), WidthOption(c.args),
-                         FormatOption(c.args), c.args.description.value_or(""), GainOption(c.args)};
-    fragment.keepStoredDescription = !c.args.description;
-    const Outcome changed = project.Change(row, fragment);
-    CheckImport(changed, fragment.path);
-    return SaveAndReport(c, project, path, changed);
+        if (c.args.say) {
+            return SpeakInto(project, row, SpokenOf(c.args, *c.args.say), {}, c.args.positional[0]);
+        }
+        RawFragment fragment{withFile ? c.args.positional[2] : std::string(), WidthOption(c.args),
+                             FormatOption(c.args), c.args.description.value_or(""),
+                             GainOption(c.args)};
+        fragment.keepStoredDescription = !c.args.description;
+        const Outcome outcome = project.Change(row, fragment);
+        CheckImport(outcome, fragment.path);
+        return outcome;
+    });
+    ReportStored(c, "the description was", changed);
+    return kSuccess;
 }
 
 int RunSay(const CommandContext& c) {
-    const std::string& path = c.args.positional[0];
-    const auto lock = LockForChange(path);
-    Project project = Load(path, ProjectAccess::Edit);
-    const Outcome added = SpeakInto(
-        project, std::nullopt,
-        SpokenOf(c.args, c.args.positional[1], c.args.description.value_or("")), {}, path);
-    return SaveAndReport(c, project, path, added);
+    const Outcome added = ChangeImage(c, [&](Project& project) {
+        return SpeakInto(project, std::nullopt, SpokenOf(c.args, c.args.positional[1]), {},
+                         c.args.positional[0]);
+    });
+    ReportStored(c, "the description was", added);
+    return kSuccess;
 }
 
 int RunDelete(const CommandContext& c) {
-    const std::string& path = c.args.positional[0];
-    const auto lock = LockForChange(path);
-    Project project = Load(path, ProjectAccess::Edit);
-    Check(project.Delete(FragmentRowOf(c.args.positional[1], ListFragments(project.image()))), path,
-          path);
-    Save(project, path);
+    ChangeImage(c, [&](Project& project) { return project.Delete(NumberedRow(c, project)); });
     return kSuccess;
 }
 
 int RunCopyright(const CommandContext& c) {
-    const std::string& path = c.args.positional[0];
-    const auto lock = LockForChange(path);
-    Project project = Load(path, ProjectAccess::Edit);
-    const Outcome set = project.SetCopyright(c.args.positional[1]);
-    Check(set, path, path);
-    Save(project, path);
+    const Outcome set = ChangeImage(
+        c, [&](Project& project) { return project.SetCopyright(c.args.positional[1]); });
     WarnIfAltered(c.err, "the copyright was", set, COPYRIGHT_WIDTH);
     return kSuccess;
 }
 
-int RunExport(const CommandContext& c) {
+// export and wav: the fragment NUMBER written to OUTFILE by `write`.
+int WriteFragmentFile(const CommandContext& c, Outcome (Project::*write)(int, const std::string&)) {
     Project project = Load(c.args.positional[0], ProjectAccess::Inspect);
-    const int row = FragmentRowOf(c.args.positional[1], ListFragments(project.image()));
+    const int row = NumberedRow(c, project);
     const std::string& outFile = c.args.positional[2];
-    Check(project.Export(row, outFile), outFile, outFile);
-    WarnIfClipped(c.err, project.image(), row, FragmentSampleCount(project.image(), row));
+    Check((project.*write)(row, outFile), outFile, outFile);
+    WarnIfClipped(c.err, project.image(), row);
     return kSuccess;
 }
 
+int RunExport(const CommandContext& c) {
+    return WriteFragmentFile(c, &Project::Export);
+}
+
 int RunWav(const CommandContext& c) {
-    Project project = Load(c.args.positional[0], ProjectAccess::Inspect);
-    const int row = FragmentRowOf(c.args.positional[1], ListFragments(project.image()));
-    const std::string& outFile = c.args.positional[2];
-    Check(project.WriteWave(row, outFile), outFile, outFile);
-    WarnIfClipped(c.err, project.image(), row, FragmentSampleCount(project.image(), row));
-    return kSuccess;
+    return WriteFragmentFile(c, &Project::WriteWave);
 }
 
 int RunPlay(const CommandContext& c) {
     Project project = Load(c.args.positional[0], ProjectAccess::Inspect);
-    return PlayFragment(project,
-                        FragmentRowOf(c.args.positional[1], ListFragments(project.image())));
+    return PlayFragment(project, NumberedRow(c, project));
 }
 
 int RunBuild(const CommandContext& c) {
@@ -323,14 +322,13 @@ int RunBuild(const CommandContext& c) {
     const GainOptions gain = GainOption(c.args);
     const SpeechOptions speech = SpeechOptionsOf(c.args);
     Project project;
-    std::vector<std::pair<std::string, Outcome>> added;
+    std::vector<std::pair<std::string, Outcome>> added;  // manifest line, what it stored
     for (const ManifestEntry& entry : entries) {
         const std::string where = manifestPath + ":" + std::to_string(entry.line);
         if (entry.rawPath.starts_with(kSayPrefix)) {
             const SpokenFragment fragment{entry.rawPath.substr(kSayPrefix.size()), speech,
                                           entry.format, gain, entry.description};
-            added.emplace_back(where + ": the description was",
-                               SpeakInto(project, std::nullopt, fragment, where, where));
+            added.emplace_back(where, SpeakInto(project, std::nullopt, fragment, where, where));
             continue;
         }
         // An empty path stays empty, so that it is refused as no file at all.
@@ -339,13 +337,12 @@ int RunBuild(const CommandContext& c) {
             entry.format, entry.description, gain};
         Outcome outcome = project.Add(fragment);
         Check(outcome, where, where);
-        added.emplace_back(where + ": the description was", std::move(outcome));
+        added.emplace_back(where, std::move(outcome));
     }
     const auto lock = LockForChange(imagePath);
     Check(project.SaveAs(imagePath), imagePath, imagePath);
-    for (const auto& [what, outcome] : added) {
-        PrintQuality(c.out, outcome);
-        WarnIfAltered(c.err, what, outcome, DESCRIPTION_WIDTH);
+    for (const auto& [where, outcome] : added) {
+        ReportStored(c, where + ": the description was", outcome);
     }
     return kSuccess;
 }

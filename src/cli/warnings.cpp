@@ -1,6 +1,7 @@
 #include "cli/warnings.h"
 
 #include "cli/text_escape.h"
+#include "playback/wav_render.h"
 
 namespace sonabank::cli {
 
@@ -15,7 +16,8 @@ void WarnIfAltered(std::ostream& err, std::string_view what, const Outcome& outc
     err << ")\n";
 }
 
-void WarnIfClipped(std::ostream& err, const MemoryImage& image, int row, std::size_t written) {
+void WarnIfClipped(std::ostream& err, const MemoryImage& image, int row) {
+    const std::size_t written = FragmentSampleCount(image, row);
     std::uint64_t claimed = FragmentLength(image, row - 1);
     if (GetFragmentFormat(image, row) == static_cast<int>(SoundFormat::ADPCM_11025)) claimed *= 2;
     if (written >= claimed) return;

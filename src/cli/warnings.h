@@ -19,8 +19,8 @@ namespace sonabank::cli {
 void WarnIfAltered(std::ostream& err, std::string_view what, const Outcome& outcome,
                    std::size_t width);
 
-// Says so when fewer than the fragment's bytes were written because a foreign
-// catalogue places its pages beyond the image.
-void WarnIfClipped(std::ostream& err, const MemoryImage& image, int row, std::size_t written);
+// Says so when export or wav wrote fewer than the fragment's bytes because a
+// foreign catalogue places its pages beyond the image.
+void WarnIfClipped(std::ostream& err, const MemoryImage& image, int row);
 
 }  // namespace sonabank::cli
