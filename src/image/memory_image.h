@@ -40,6 +40,12 @@ enum class SoundFormat : std::uint8_t { ADPCM_11025 = 0, PCM_11025 = 1, PCM_2205
 // Code 3 is never written by this program but may come in a foreign image.
 constexpr int FORMAT_CODE_UNKNOWN = 3;
 
+// The rate a fragment's samples play at: 22050 for PCM_22050, 11025 for every
+// other format code.
+constexpr std::uint32_t SampleRateOf(int formatCode) {
+    return formatCode == static_cast<int>(SoundFormat::PCM_22050) ? 22050 : 11025;
+}
+
 // Owns exactly IMAGE_SIZE bytes. The program keeps one; tests make their own.
 class MemoryImage {
   public:

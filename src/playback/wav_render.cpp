@@ -31,10 +31,6 @@ class HeaderWriter {
 
 }  // namespace
 
-std::uint32_t SampleRateOf(int formatCode) {
-    return formatCode == static_cast<int>(SoundFormat::PCM_22050) ? 22050 : 11025;
-}
-
 std::span<const std::uint8_t> StoredFragment(const MemoryImage& image, int row) {
     const int slot = row - 1;
     // A directory from a foreign image may point anywhere: keep to the bytes

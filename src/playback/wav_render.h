@@ -18,9 +18,6 @@ namespace sonabank {
 
 constexpr std::size_t WAV_HEADER_SIZE = 44;
 
-// 22050 for PCM_22050, 11025 for every other format code.
-std::uint32_t SampleRateOf(int formatCode);
-
 // The fragment's stored bytes. A slot reaching past the image is clipped to
 // the bytes inside it.
 std::span<const std::uint8_t> StoredFragment(const MemoryImage& image, int row);

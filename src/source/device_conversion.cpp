@@ -55,7 +55,7 @@ void AddDither(std::vector<std::int16_t>& samples) {
 }  // namespace
 
 int DeviceRate(SoundFormat format) {
-    return format == SoundFormat::PCM_22050 ? 22050 : 11025;
+    return static_cast<int>(SampleRateOf(static_cast<int>(format)));
 }
 
 double StoredSeconds(std::uint64_t storedBytes, SoundFormat format) {
